@@ -1,0 +1,42 @@
+#include "framework/ToolFactory.h"
+
+namespace bypass {
+namespace {
+
+template <class Tool> CBypassTool* Make(int type) { return new Tool(type); }
+
+struct FactoryRow {
+    int type;
+    const char* className;
+    CBypassTool* (*create)(int type);
+};
+
+// One row per board type. Types without a row get the null tool, type 0.
+const FactoryRow kFactory[] = {
+    {0, "CNULLBypassTool", Make<CNULLBypassTool>},
+};
+
+const FactoryRow* FindRow(int type)
+{
+    for (const FactoryRow& row : kFactory) {
+        if (row.type == type)
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CBypassTool* MakeBypassTool(int type)
+{
+    const FactoryRow* row = FindRow(type);
+    return row ? row->create(type) : new CNULLBypassTool(0);
+}
+
+const char* BypassToolClassName(int type)
+{
+    const FactoryRow* row = FindRow(type);
+    return row ? row->className : "CNULLBypassTool";
+}
+
+} // namespace bypass

@@ -1,0 +1,153 @@
+#include "portio/PortTalk.h"
+#include "portio/Win32Api.h"
+
+#include <cstdio>
+#include <cstring>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+HANDLE g_hPortDriver = INVALID_HANDLE_VALUE;
+
+namespace bypass {
+namespace {
+
+HANDLE OpenPortTalkDevice()
+{
+    return Win32().CreateFileA(
+        "\\\\.\\PortTalk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void PutLe16(unsigned char* at, std::uint16_t value)
+{
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void PutLe32(unsigned char* at, std::uint32_t value)
+{
+    PutLe16(at, static_cast<std::uint16_t>(value));
+    PutLe16(at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+std::uint16_t GetLe16(const unsigned char* at)
+{
+    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+}
+
+std::uint32_t GetLe32(const unsigned char* at)
+{
+    return GetLe16(at) | (static_cast<std::uint32_t>(GetLe16(at + 2)) << 16);
+}
+
+// One request. A read passes the same buffer for its answer, so a failed
+// read leaves the request bytes in place for its caller to return.
+void SendRequest(DWORD code, unsigned char* buffer, DWORD inSize, DWORD outSize, const char* what)
+{
+    DWORD returned = 0;
+    if (!Win32().DeviceIoControl(g_hPortDriver, code, buffer, inSize, outSize ? buffer : nullptr,
+            outSize, &returned, nullptr)) {
+        std::printf("Error occured during %s while talking to PortTalk driver %d\n", what,
+            static_cast<int>(Win32().GetLastError()));
+    }
+}
+
+} // namespace
+
+int PortTalkBackend::Open()
+{
+    g_hPortDriver = OpenPortTalkDevice();
+    if (g_hPortDriver != INVALID_HANDLE_VALUE)
+        return 0;
+    StartPortDriver();
+    g_hPortDriver = OpenPortTalkDevice();
+    if (g_hPortDriver != INVALID_HANDLE_VALUE)
+        return 0;
+    std::printf("PortTalk: Couldn't access PortTalk Driver, Please ensure driver is loaded.\n\n");
+    return -1;
+}
+
+void PortTalkBackend::Close()
+{
+    if (g_hPortDriver == INVALID_HANDLE_VALUE)
+        return;
+    Win32().CloseHandle(g_hPortDriver);
+    g_hPortDriver = INVALID_HANDLE_VALUE;
+}
+
+std::uint8_t PortTalkBackend::In8(std::uint16_t port)
+{
+    unsigned char buffer[2];
+    PutLe16(buffer, port);
+    SendRequest(kIoctlReadPortUchar, buffer, 2, 1, "inportb");
+    return buffer[0];
+}
+
+void PortTalkBackend::Out8(std::uint16_t port, std::uint8_t value)
+{
+    unsigned char buffer[3];
+    PutLe16(buffer, port);
+    buffer[2] = value;
+    SendRequest(kIoctlWritePortUchar, buffer, 3, 0, "outportb");
+}
+
+std::uint16_t PortTalkBackend::In16(std::uint16_t port)
+{
+    unsigned char buffer[8] = {};
+    PutLe16(buffer, port);
+    SendRequest(kIoctlReadPortUshort, buffer, 8, 8, "inportl");
+    return GetLe16(buffer);
+}
+
+void PortTalkBackend::Out16(std::uint16_t port, std::uint16_t value)
+{
+    unsigned char buffer[8] = {};
+    PutLe16(buffer, port);
+    PutLe16(buffer + 2, value);
+    SendRequest(kIoctlWritePortUshort, buffer, 8, 0, "outportl");
+}
+
+std::uint32_t PortTalkBackend::In32(std::uint32_t port)
+{
+    unsigned char buffer[16] = {};
+    PutLe32(buffer, port);
+    SendRequest(kIoctlReadPortUlong, buffer, 16, 16, "inportl");
+    return GetLe32(buffer);
+}
+
+void PortTalkBackend::Out32(std::uint32_t port, std::uint32_t value)
+{
+    unsigned char buffer[16] = {};
+    PutLe32(buffer, port);
+    PutLe32(buffer + 4, value);
+    SendRequest(kIoctlWritePortUlong, buffer, 16, 0, "outportl");
+}
+
+// Sleep alone rounds up to the 15.6 ms system tick, which would stretch the
+// relay strobes; a high-resolution waitable timer keeps to the millisecond.
+void PortTalkBackend::SleepMs(unsigned ms)
+{
+    const Win32Api& api = Win32();
+    HANDLE timer = api.CreateWaitableTimerExW(
+        nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    if (!timer) {
+        api.Sleep(ms);
+        return;
+    }
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns units
+    if (api.SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+        api.WaitForSingleObject(timer, INFINITE);
+    else
+        api.Sleep(ms);
+    api.CloseHandle(timer);
+}
+
+PortBackend& PlatformPortBackend()
+{
+    static PortTalkBackend backend;
+    return backend;
+}
+
+} // namespace bypass

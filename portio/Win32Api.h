@@ -1,0 +1,70 @@
+// The Win32 calls of the driver client, the driver installation and the
+// baseboard query, gathered in one table of function pointers. The library
+// calls the platform only through the current table, so that tests can
+// replace single entries and provoke every error branch.
+#pragma once
+
+#if defined(_WIN32)
+
+#include <oaidl.h>
+#include <objbase.h>
+#include <windows.h>
+
+namespace bypass {
+
+struct Win32Api {
+    // Device I/O and the thread's last error.
+    HANDLE(WINAPI* CreateFileA)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    BOOL(WINAPI* DeviceIoControl)
+    (HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* CloseHandle)(HANDLE);
+    DWORD(WINAPI* GetLastError)();
+
+    // Service control manager and file installation.
+    SC_HANDLE(WINAPI* OpenSCManagerA)(LPCSTR, LPCSTR, DWORD);
+    SC_HANDLE(WINAPI* OpenServiceA)(SC_HANDLE, LPCSTR, DWORD);
+    BOOL(WINAPI* StartServiceA)(SC_HANDLE, DWORD, LPCSTR*);
+    SC_HANDLE(WINAPI* CreateServiceA)
+    (SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR, LPCSTR,
+        LPCSTR);
+    BOOL(WINAPI* CloseServiceHandle)(SC_HANDLE);
+    UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
+    DWORD(WINAPI* GetModuleFileNameA)(HMODULE, LPSTR, DWORD);
+    BOOL(WINAPI* CopyFileA)(LPCSTR, LPCSTR, BOOL);
+
+    // COM, WMI strings and variants.
+    HRESULT(WINAPI* CoInitialize)(LPVOID);
+    HRESULT(WINAPI* CoInitializeSecurity)
+    (PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD, DWORD, void*, DWORD,
+        void*);
+    HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+    void(WINAPI* CoUninitialize)();
+    BSTR(WINAPI* SysAllocString)(const OLECHAR*);
+    void(WINAPI* SysFreeString)(BSTR);
+    UINT(WINAPI* SysStringLen)(BSTR);
+    void(WINAPI* VariantInit)(VARIANTARG*);
+    HRESULT(WINAPI* VariantClear)(VARIANTARG*);
+    HRESULT(WINAPI* SafeArrayGetLBound)(SAFEARRAY*, UINT, LONG*);
+    HRESULT(WINAPI* SafeArrayGetUBound)(SAFEARRAY*, UINT, LONG*);
+    HRESULT(WINAPI* SafeArrayGetElement)(SAFEARRAY*, LONG*, void*);
+    int(WINAPI* MultiByteToWideChar)(UINT, DWORD, LPCCH, int, LPWSTR, int);
+
+    // Timing of the board protocols' pauses.
+    HANDLE(WINAPI* CreateWaitableTimerExW)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+    BOOL(WINAPI* SetWaitableTimer)
+    (HANDLE, const LARGE_INTEGER*, LONG, PTIMERAPCROUTINE, LPVOID, BOOL);
+    DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
+    void(WINAPI* Sleep)(DWORD);
+};
+
+// The table the library calls through: the real one unless replaced.
+const Win32Api& Win32();
+// The real Win32 functions.
+const Win32Api& RealWin32Api();
+// Installs api as the current table (nullptr restores the real one) and
+// answers the one it replaces. The caller keeps api alive while installed.
+const Win32Api* SetWin32Api(const Win32Api* api);
+
+} // namespace bypass
+
+#endif

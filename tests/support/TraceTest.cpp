@@ -1,0 +1,49 @@
+#include "support/TraceTest.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace bypass::test {
+
+std::vector<std::string> ParseTrace(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) {
+        line = line.substr(0, line.find('#'));
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string::npos)
+            continue;
+        const auto last = line.find_last_not_of(" \t\r");
+        lines.push_back(line.substr(first, last - first + 1));
+    }
+    return lines;
+}
+
+::testing::AssertionResult TraceEquals(
+    const std::vector<std::string>& actual, const std::string& expected)
+{
+    const std::vector<std::string> want = ParseTrace(expected);
+    if (actual == want)
+        return ::testing::AssertionSuccess();
+    std::size_t first = 0;
+    while (first < actual.size() && first < want.size() && actual[first] == want[first])
+        ++first;
+    std::ostringstream message;
+    message << "traces differ at line " << first + 1 << " (expected " << want.size()
+            << " lines, recorded " << actual.size() << ")\n";
+    const std::size_t from = first > 3 ? first - 3 : 0;
+    const std::size_t to = std::max(actual.size(), want.size());
+    for (std::size_t i = from; i < to && i < first + 12; ++i) {
+        const std::string& w = i < want.size() ? want[i] : std::string("<end>");
+        const std::string& a = i < actual.size() ? actual[i] : std::string("<end>");
+        message << (w == a ? "   " : ">> ") << i + 1 << ": expected " << w;
+        if (w != a)
+            message << "   recorded " << a;
+        message << "\n";
+    }
+    return ::testing::AssertionFailure() << message.str();
+}
+
+} // namespace bypass::test
