@@ -64,7 +64,7 @@ std::string DriverDestination()
 std::string DriverSource()
 {
     char path[1024] = {};
-    Win32().GetModuleFileNameA(nullptr, path, sizeof path - 1);
+    Win32().GetModuleFileNameA(nullptr, path, sizeof path);
     std::string source(path);
     const std::string::size_type cut = source.find_last_of("\\/");
     source.erase(cut == std::string::npos ? 0 : cut + 1);

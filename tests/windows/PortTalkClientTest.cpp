@@ -1,0 +1,153 @@
+#include "portio/PortTalk.h"
+#include "windows/FakeWin32.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using bypass::test::FakeWin32;
+using bypass::test::Joined;
+
+constexpr const char* kOpenDevice = "CreateFileA \\\\.\\PortTalk 80000000 0 - 3 80 -";
+
+class PortTalkClient : public ::testing::Test {
+protected:
+    void TearDown() override { g_hPortDriver = INVALID_HANDLE_VALUE; }
+    bypass::PortBackend& driver = bypass::PlatformPortBackend();
+};
+
+TEST_F(PortTalkClient, OpensTheDeviceOnceAndClosesItOnce)
+{
+    FakeWin32 fake;
+    EXPECT_EQ(g_hPortDriver, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenPortDriver(), 0);
+    EXPECT_NE(g_hPortDriver, INVALID_HANDLE_VALUE);
+    ClosePortDriver();
+    ClosePortDriver();
+    EXPECT_EQ(g_hPortDriver, INVALID_HANDLE_VALUE);
+    // An open device never involves the service manager.
+    EXPECT_EQ(Joined(fake.log), std::string(kOpenDevice) + "\nCloseHandle 1234\n");
+}
+
+TEST_F(PortTalkClient, StartsTheServiceBeforeItsSecondAttempt)
+{
+    FakeWin32 fake;
+    fake.createFile = {{false, 2}, {true, 0}};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(driver.Open(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+        "PortTalk: The PortTalk driver has been successfully started.\n");
+    EXPECT_EQ(Joined(fake.log),
+        std::string(kOpenDevice)
+            + "\n"
+              "OpenSCManagerA (null) (null) F003F\n"
+              "OpenServiceA scm PortTalk F01FF\n"
+              "StartServiceA svc 0 null\n"
+              "CloseServiceHandle svc\n"
+              "CloseServiceHandle scm\n"
+            + kOpenDevice + "\n");
+}
+
+TEST_F(PortTalkClient, ReportsADeviceThatStaysMissing)
+{
+    FakeWin32 fake;
+    fake.createFile = {{false, 2}, {false, 2}};
+    fake.startService = {{false, 2}};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(driver.Open(), -1);
+    EXPECT_EQ(g_hPortDriver, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+        "PortTalk: Unknown error while starting PortTalk driver service.\n"
+        "PortTalk: Does PortTalk.SYS exist in your \\System32\\Drivers Directory?\n"
+        "PortTalk: Couldn't access PortTalk Driver, Please ensure driver is loaded.\n\n");
+}
+
+// The driver side of the requests: answers reads with fixed values.
+BOOL AnswerReads(DWORD code, const unsigned char*, DWORD, unsigned char* out, DWORD)
+{
+    const unsigned char answer[4] = {0x22, 0x1C, 0x86, 0x80};
+    if (code == bypass::kIoctlReadPortUchar || code == bypass::kIoctlReadPortUshort
+        || code == bypass::kIoctlReadPortUlong)
+        std::memcpy(out, answer, code == bypass::kIoctlReadPortUchar ? 1 : 4);
+    return TRUE;
+}
+
+TEST_F(PortTalkClient, EachPrimitiveIsOneRequestWithItsCodeLayoutAndSizes)
+{
+    FakeWin32 fake;
+    fake.ioctl = AnswerReads;
+    ASSERT_EQ(OpenPortDriver(), 0);
+    fake.log.clear();
+    EXPECT_EQ(inportb(0x4E), 0x22);
+    outportb(0x4E, 0x87);
+    EXPECT_EQ(inportw(0x500), 0x1C22);
+    outportw(0x502, 0x1234);
+    EXPECT_EQ(inportl(0xCFC), 0x80861C22u);
+    outportl(0xCF8, 0x8000FB08);
+    EXPECT_EQ(Joined(fake.log),
+        "DeviceIoControl 9C402410 in 4E 00 out same 1\n"
+        "DeviceIoControl 9C402414 in 4E 00 87 out null 0\n"
+        "DeviceIoControl 9C402424 in 00 05 00 00 00 00 00 00 out same 8\n"
+        "DeviceIoControl 9C402428 in 02 05 34 12 00 00 00 00 out null 0\n"
+        "DeviceIoControl 9C402418 in FC 0C 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+        "out same 16\n"
+        "DeviceIoControl 9C40241C in F8 0C 00 00 08 FB 00 80 00 00 00 00 00 00 00 00 "
+        "out null 0\n");
+}
+
+TEST_F(PortTalkClient, AFailedRequestPrintsItsLineAndAReadAnswersItsOwnRequest)
+{
+    FakeWin32 fake; // the device is not open: every request fails
+    fake.ioctlError = 6;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(inportb(0x4E), 0x4E);
+    EXPECT_EQ(inportb(0x48C), 0x8C);
+    EXPECT_EQ(inportw(0x500), 0x500);
+    EXPECT_EQ(inportl(0xCFC), 0xCFCu);
+    outportb(0x4E, 0x87);
+    outportw(0x500, 1);
+    outportl(0xCF8, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+        "Error occured during inportb while talking to PortTalk driver 6\n"
+        "Error occured during inportb while talking to PortTalk driver 6\n"
+        "Error occured during inportl while talking to PortTalk driver 6\n"
+        "Error occured during inportl while talking to PortTalk driver 6\n"
+        "Error occured during outportb while talking to PortTalk driver 6\n"
+        "Error occured during outportl while talking to PortTalk driver 6\n"
+        "Error occured during outportl while talking to PortTalk driver 6\n");
+}
+
+TEST_F(PortTalkClient, SleepsOnAHighResolutionTimerOrFallsBackToSleep)
+{
+    FakeWin32 fake;
+    SleepMs(150);
+    fake.timerAvailable = false;
+    SleepMs(7);
+    EXPECT_EQ(Joined(fake.log),
+        "CreateWaitableTimerExW 2 1F0003\n"
+        "SetWaitableTimer -1500000 0 0\n"
+        "WaitForSingleObject timer FFFFFFFF\n"
+        "CloseHandle timer\n"
+        "CreateWaitableTimerExW 2 1F0003\n"
+        "Sleep 7\n");
+}
+
+TEST_F(PortTalkClient, RealSleepDoesNotOvershootBySystemTicks)
+{
+    using Clock = std::chrono::steady_clock;
+    double worst = 0;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Clock::now();
+        SleepMs(5);
+        const double slept
+            = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        EXPECT_GE(slept, 4.5);
+        worst = std::max(worst, slept);
+    }
+    EXPECT_LT(worst, 12.0) << "a 5 ms pause took " << worst << " ms";
+}
+
+} // namespace
