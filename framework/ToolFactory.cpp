@@ -1,5 +1,8 @@
 #include "framework/ToolFactory.h"
 
+#include "boards/lanxus/D525BypassToolLanxus.h"
+#include "boards/lanxus/H61BypassToolLanxus.h"
+
 namespace bypass {
 namespace {
 
@@ -14,6 +17,8 @@ struct FactoryRow {
 // One row per board type. Types without a row get the null tool, type 0.
 const FactoryRow kFactory[] = {
     {0, "CNULLBypassTool", Make<CNULLBypassTool>},
+    {10, "C_H61_BypassTool_Lanxus", Make<C_H61_BypassTool_Lanxus>},
+    {11, "C_D525_BypassTool_Lanxus", Make<C_D525_BypassTool_Lanxus>},
 };
 
 const FactoryRow* FindRow(int type)

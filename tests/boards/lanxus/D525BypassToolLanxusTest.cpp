@@ -1,0 +1,168 @@
+#include "boards/lanxus/D525BypassToolLanxus.h"
+#include "support/TraceTest.h"
+
+#include <string>
+
+namespace {
+
+// The tool as the factory makes it, with its expiry record made visible.
+class D525Board : public C_D525_BypassTool_Lanxus {
+public:
+    D525Board()
+        : C_D525_BypassTool_Lanxus(11)
+    {
+    }
+    int BypassOnExpiry() const { return m_nBypassOnExpiry; }
+};
+
+using D525Lanxus = bypass::test::TraceTest;
+
+const std::string kStopWatchdog = R"(
+    # stop the watchdog: key, device 7, 71 = 80, 72..74 = 0, leave
+    out8 2E 87
+    out8 2E 01
+    out8 2E 55
+    out8 2E 55
+    out8 2E 07
+    out8 2F 07
+    out8 2E 71
+    out8 2F 80
+    out8 2E 72
+    out8 2F 00
+    out8 2E 73
+    out8 2F 00
+    out8 2E 74
+    out8 2F 00
+    out8 2E 02
+    out8 2F 02
+)";
+
+TEST_F(D525Lanxus, InitSetsUpTheGpioLinesThenStopsTheWatchdog)
+{
+    ports.SetValue(0x1181, 0x01);
+    ports.SetValue(0x1185, 0xFF);
+    ports.SetValue(0x1183, 0x00);
+    ports.SetValue(0x1187, 0xFF);
+    ports.SetValue(0x11B1, 0x80);
+    ports.SetValue(0x11B5, 0x0F);
+    const std::string gpio = R"(
+        # GPIO 14 a GPIO output
+        in8 1181 -> 01
+        out8 1181 41
+        in8 1185 -> FF
+        out8 1185 BF
+        # GPIO 24, 27, 29 GPIO outputs
+        in8 1183 -> 00
+        out8 1183 29
+        in8 1187 -> FF
+        out8 1187 D6
+        # GPIO 41..43 GPIO outputs
+        in8 11B1 -> 80
+        out8 11B1 8E
+        in8 11B5 -> 0F
+        out8 11B5 01
+    )";
+    D525Board tool;
+    EXPECT_EQ(tool.BypassOnExpiry(), 1);
+    EXPECT_EQ(tool.init(), 1);
+    EXPECT_TRACE("open -> 0\n" + gpio + kStopWatchdog);
+
+    // Without the driver the result is 0, but every access is still tried.
+    ports.SetOpenResult(-1);
+    EXPECT_EQ(tool.init(), 0);
+    EXPECT_TRACE("open -> -1\n" + gpio + kStopWatchdog);
+}
+
+TEST_F(D525Lanxus, RelaySwitchingStopsTheWatchdogAndRaisesGpio9And14AfterGpio8)
+{
+    ports.Script(0x118D, {0x41, 0x40, 0x00, 0x01});
+    D525Board tool;
+    EXPECT_EQ(tool.EnableBypass(), 0);
+    EXPECT_TRACE(kStopWatchdog + R"(
+        # GPIO 8 low, then GPIO 9 and 14 high
+        in8 118D -> 41
+        out8 118D 40
+        in8 118D -> 40
+        out8 118D 42
+    )");
+    EXPECT_EQ(tool.DisableBypass(), 0);
+    EXPECT_TRACE(kStopWatchdog + R"(
+        # GPIO 8 high, then GPIO 9 and 14 high
+        in8 118D -> 00
+        out8 118D 01
+        in8 118D -> 01
+        out8 118D 43
+    )");
+}
+
+TEST_F(D525Lanxus, ArmingStoresTheTimeoutSetsTheRelayNormalThenArmsWithTheWrappedCount)
+{
+    ports.Script(0x118D, {0x00, 0x01, 0x00, 0x01});
+    const std::string relayNormal = R"(
+        in8 118D -> 00
+        out8 118D 01
+        in8 118D -> 01
+        out8 118D 43
+    )";
+    D525Board tool;
+    EXPECT_EQ(tool.SetWDTTimeout_Bypass(7, 30), 0);
+    EXPECT_EQ(tool.GetTimeoutSecond(), 30);
+    EXPECT_EQ(tool.BypassOnExpiry(), 1);
+    EXPECT_TRACE(kStopWatchdog + relayNormal + R"(
+        # arm for bypass, 30 s: the extra registers come before the count
+        out8 2E 87
+        out8 2E 01
+        out8 2E 55
+        out8 2E 55
+        out8 2E 07
+        out8 2F 07
+        out8 2E 71
+        out8 2F 80
+        out8 2E 72
+        out8 2F 80
+        out8 2E 28
+        out8 2F C3
+        out8 2E BB
+        out8 2F 01
+        out8 2E F1
+        out8 2F 44
+        out8 2E F4
+        out8 2F 21
+        out8 2E 73
+        out8 2F 1E
+        out8 2E 74
+        out8 2F 00
+        out8 2E 02
+        out8 2F 02
+    )");
+
+    // Restart arming writes none of 28, BB, F1, F4.
+    EXPECT_EQ(tool.SetWDTTimeout_ResartSys(7, 300), 0);
+    EXPECT_EQ(tool.GetTimeoutSecond(), 300);
+    EXPECT_EQ(tool.BypassOnExpiry(), 0);
+    EXPECT_TRACE(kStopWatchdog + relayNormal + R"(
+        # arm for restart, 300 s wraps to 44 s
+        out8 2E 87
+        out8 2E 01
+        out8 2E 55
+        out8 2E 55
+        out8 2E 07
+        out8 2F 07
+        out8 2E 71
+        out8 2F 00
+        out8 2E 72
+        out8 2F C0
+        out8 2E 73
+        out8 2F 2C
+        out8 2E 74
+        out8 2F 00
+        out8 2E 02
+        out8 2F 02
+    )");
+
+    // Stopping leaves the GPIO lines alone.
+    EXPECT_EQ(tool.DisableWDT(), 0);
+    EXPECT_TRACE(kStopWatchdog);
+}
+
+} // namespace
