@@ -80,9 +80,6 @@ TEST_F(D525Lw, BypassSetsTheModeLinesBeforeEachRelayAndArmingOnlyLeavesBypass)
     EXPECT_EQ(tool.SetWDTTimeout_Bypass(0, 30), 0);
     EXPECT_EQ(tool.GetTimeoutSecond(), 30);
     EXPECT_TRACE(kDisableBypass);
-    ports.Script(0x801, {0x00, 0x08});
-    EXPECT_EQ(tool.SetWDTTimeout_ResartSys_Again(0), 0);
-    EXPECT_TRACE(kDisableBypass);
 
     EXPECT_EQ(tool.DisableWDT(), 0);
     EXPECT_EQ(tool.EnableWDT(), 0);
