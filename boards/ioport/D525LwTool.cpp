@@ -1,9 +1,12 @@
 #include "boards/ioport/D525LwTool.h"
 
 #include "boards/ioport/Ite87.h"
+#include "boards/ioport/PortUpdate.h"
 #include "portio/PortBackend.h"
 
 namespace {
+
+using bypass::UpdatePort;
 
 constexpr int kSegment16 = 16;
 constexpr int kSegment32 = 32;
@@ -12,11 +15,6 @@ constexpr int kSegment32 = 32;
 constexpr std::uint16_t kGpioSet2Port = 0x801;
 constexpr std::uint16_t kGpioSet4Port = 0x803;
 constexpr std::uint16_t kGpioSet5Port = 0x804;
-
-void UpdatePort(std::uint16_t port, std::uint8_t keep, std::uint8_t set)
-{
-    outportb(port, static_cast<std::uint8_t>((inportb(port) & keep) | set));
-}
 
 // Relay pin of a segment on port 0x801 (1 = normal, 0 = bypass), 0 for a
 // value that names no segment.

@@ -1,11 +1,14 @@
 #include "boards/ioport/Q35Tool.h"
 
 #include "boards/ioport/Ite87.h"
+#include "boards/ioport/PortUpdate.h"
 #include "portio/PortBackend.h"
 
 #include <initializer_list>
 
 namespace {
+
+using bypass::UpdatePort;
 
 // The chip needs these pauses between the bytes of its entry key and
 // between the steps of a register access.
@@ -25,11 +28,6 @@ constexpr std::uint8_t kExpiryToRelayBit = 0x08; // 1: expiry bypasses the ports
 
 // Watchdog configuration written when it is started.
 constexpr std::uint8_t kRunConfig = 0x90;
-
-void UpdatePort(std::uint16_t port, std::uint8_t keep, std::uint8_t set)
-{
-    outportb(port, static_cast<std::uint8_t>((inportb(port) & keep) | set));
-}
 
 void SetPulsePin(bool high)
 {
