@@ -45,7 +45,7 @@ void C1045BypassTool::DoBypassCtrl(int nValue, int nMode)
         WriteBoardPort(v & kOtherBits);
         break;
     case kEnableWatchdog:
-        // a read and nothing else: the stored timeout plays no part
+        // a read and nothing else: the stored timeout is not used
         break;
     case kArmRestart:
         // bit 4 is cleared, bit 3 kept and then set
