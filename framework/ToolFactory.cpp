@@ -1,5 +1,10 @@
 #include "framework/ToolFactory.h"
 
+#include "boards/ioport/C1045Tool.h"
+#include "boards/ioport/D525LwTool.h"
+#include "boards/ioport/D525NexcomTool.h"
+#include "boards/ioport/G41NexcomTool.h"
+#include "boards/ioport/Q35Tool.h"
 #include "boards/lanxus/D525BypassToolLanxus.h"
 #include "boards/lanxus/H61BypassToolLanxus.h"
 
@@ -17,8 +22,14 @@ struct FactoryRow {
 // One row per board type. Types without a row get the null tool, type 0.
 const FactoryRow kFactory[] = {
     {0, "CNULLBypassTool", Make<CNULLBypassTool>},
+    {1, "C1045BypassTool", Make<C1045BypassTool>},
+    {2, "CQ35BypassTool", Make<CQ35BypassTool>},
+    {4, "C_D525_BypassTool_NEXCOM", Make<C_D525_BypassTool_NEXCOM>},
+    {7, "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>},
+    {8, "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>},
     {10, "C_H61_BypassTool_Lanxus", Make<C_H61_BypassTool_Lanxus>},
     {11, "C_D525_BypassTool_Lanxus", Make<C_D525_BypassTool_Lanxus>},
+    {5001, "CD525_ByapssTool_LW", Make<CD525_ByapssTool_LW>},
 };
 
 const FactoryRow* FindRow(int type)

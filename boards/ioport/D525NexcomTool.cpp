@@ -1,0 +1,84 @@
+#include "boards/ioport/D525NexcomTool.h"
+
+#include "boards/ioport/Ite87.h"
+#include "boards/ioport/TimeoutCode.h"
+#include "portio/PortBackend.h"
+
+namespace {
+
+constexpr std::uint16_t kTimeoutPort = 0xF2;
+constexpr std::uint16_t kControlPort = 0xF3;
+
+// Control bytes; bits 7-6 are 11 armed, 01 bypass, 10 normal.
+constexpr std::uint8_t kControlArmed = 0xFF;
+constexpr std::uint8_t kControlBypass = 0x41;
+constexpr std::uint8_t kControlNormal = 0x81;
+
+// Super I/O watchdog configuration that makes expiry restart the system.
+constexpr std::uint8_t kRestartConfig = 0xC0;
+
+std::uint8_t LowByte(int value) { return static_cast<std::uint8_t>(value); }
+
+} // namespace
+
+C_D525_BypassTool_NEXCOM::C_D525_BypassTool_NEXCOM(int nBypassType)
+    : CBypassTool(nBypassType)
+{
+}
+
+int C_D525_BypassTool_NEXCOM::ArmBypassWDT(int nCode)
+{
+    outportb(kControlPort, kControlArmed);
+    outportb(kTimeoutPort, LowByte(nCode));
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::ArmRestartWDT(int nCode)
+{
+    using namespace bypass::ite;
+    WriteConfigKey(0);
+    WriteIndexed(kDeviceSelect, kGpioWatchdogDevice, 0);
+    // the chip takes the same logarithmic code as the board logic, and the
+    // timeout before the configuration
+    WriteIndexed(kWatchdogTimeoutLow, LowByte(nCode), 0);
+    WriteIndexed(kWatchdogConfig, kRestartConfig, 0);
+    LeaveConfig();
+    return 1;
+}
+
+// Deliberately touches no port: neither watchdog is stopped on this board.
+int C_D525_BypassTool_NEXCOM::DisableWDT() { return 0; }
+
+int C_D525_BypassTool_NEXCOM::EnableWDT()
+{
+    ArmBypassWDT(bypass::D525NexcomTimeoutCode(m_nTimeoutSecond));
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::SetWDTTimeout_Bypass(int, int nSecond)
+{
+    m_nTimeoutSecond = nSecond;
+    ArmBypassWDT(bypass::D525NexcomTimeoutCode(nSecond));
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::SetWDTTimeout_ResartSys(int, int nSecond)
+{
+    m_nTimeoutSecond = nSecond;
+    ArmRestartWDT(bypass::D525NexcomTimeoutCode(nSecond));
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::EnableBypass()
+{
+    outportb(kControlPort, kControlBypass);
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::DisableBypass()
+{
+    outportb(kControlPort, kControlNormal);
+    return 0;
+}
+
+int C_D525_BypassTool_NEXCOM::IsSupportWDT() { return 1; }
