@@ -1,5 +1,7 @@
 #include "framework/ToolFactory.h"
 
+#include "boards/smbus/MB8756BypassTool.h"
+
 namespace bypass {
 namespace {
 
@@ -14,6 +16,7 @@ struct FactoryRow {
 // One row per board type. Types without a row get the null tool, type 0.
 const FactoryRow kFactory[] = {
     {0, "CNULLBypassTool", Make<CNULLBypassTool>},
+    {5003, "C_MB8756_BypassTool", Make<C_MB8756_BypassTool>},
 };
 
 const FactoryRow* FindRow(int type)
