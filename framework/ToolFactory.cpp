@@ -7,6 +7,7 @@
 #include "boards/ioport/Q35Tool.h"
 #include "boards/lanxus/D525BypassToolLanxus.h"
 #include "boards/lanxus/H61BypassToolLanxus.h"
+#include "boards/smbus/MB8756BypassTool.h"
 
 namespace bypass {
 namespace {
@@ -30,6 +31,7 @@ const FactoryRow kFactory[] = {
     {10, "C_H61_BypassTool_Lanxus", Make<C_H61_BypassTool_Lanxus>},
     {11, "C_D525_BypassTool_Lanxus", Make<C_D525_BypassTool_Lanxus>},
     {5001, "CD525_ByapssTool_LW", Make<CD525_ByapssTool_LW>},
+    {5003, "C_MB8756_BypassTool", Make<C_MB8756_BypassTool>},
 };
 
 const FactoryRow* FindRow(int type)

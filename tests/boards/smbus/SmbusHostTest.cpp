@@ -1,0 +1,150 @@
+#include "boards/smbus/SmbusHost.h"
+#include "support/TraceTest.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace testing::internal; // CaptureStdout, CaptureStderr and their results
+using bypass::test::ParseTrace;
+using bypass::test::TraceEquals;
+
+class SmbusHost : public bypass::test::TraceTest {
+protected:
+    // count more reads of the status register at 0xF000 answer value.
+    void RepeatStatus(std::uint8_t value, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            ports.Script(0xF000, {value});
+    }
+
+    // A poll of a thousand passes is checked by its first and last lines,
+    // its length and its pauses; the recording then restarts.
+    void ExpectLongTrace(const std::string& head, const std::string& tail, size_t length)
+    {
+        const std::vector<std::string> lines = ports.Lines();
+        ports.ClearTrace();
+        ASSERT_EQ(lines.size(), length);
+        EXPECT_TRUE(TraceEquals({lines.begin(), lines.begin() + ParseTrace(head).size()}, head));
+        EXPECT_TRUE(TraceEquals({lines.end() - ParseTrace(tail).size(), lines.end()}, tail));
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "sleep 50"), 1002);
+    }
+};
+
+TEST_F(SmbusHost, ProbeAcceptsOnlyTheSmbusClassAndMasksTheIoBase)
+{
+    ports.Script(0xCFC, {0xFFFFFFFF, 0x00000C05, 0x0C050002, 0x1234F0A1});
+    EXPECT_EQ(probe_smbus_controller(), 0); // no device
+    EXPECT_EQ(probe_smbus_controller(), 0); // the class code is the upper half
+    EXPECT_EQ(probe_smbus_controller(), 0xF0A0);
+    EXPECT_TRACE(R"(
+        out32 CF8 8000FB08
+        in32 CFC -> FFFFFFFF
+        out32 CF8 8000FB08
+        in32 CFC -> 00000C05
+        out32 CF8 8000FB08
+        in32 CFC -> 0C050002
+        out32 CF8 8000FB20
+        in32 CFC -> 1234F0A1
+    )");
+}
+
+TEST_F(SmbusHost, StatusClearRewritesWhatItReadsUntilTheLowFiveBitsClear)
+{
+    CaptureStdout();
+    ports.Script(0xF000, {0x00, 0xD2, 0x82, 0x90, 0xE0});
+    EXPECT_EQ(smbus_clear_status(0xF000), 0);
+    EXPECT_TRACE(R"(
+        out8 F000 FF
+        sleep 50
+        in8 F000 -> 00  # only the second read counts
+        in8 F000 -> D2
+        out8 F000 12    # first pass: only the low five bits
+        sleep 50
+        in8 F000 -> 82
+        out8 F000 82    # then the whole byte read
+        sleep 50
+        in8 F000 -> 90
+        out8 F000 90
+        sleep 50
+        in8 F000 -> E0
+    )");
+    EXPECT_EQ(GetCapturedStdout(), "temp = e0 timeout = 2\n");
+}
+
+TEST_F(SmbusHost, WaitAcknowledgesDoneBitsAndReportsDeviceErrors)
+{
+    ports.Script(0xF000, {0x01, 0x02, 0x02, 0x42, 0x00, 0x40, 0x44, 0x08, 0x10});
+    EXPECT_EQ(smbus_wait_complete(0xF000), 0);
+    EXPECT_EQ(smbus_wait_complete(0xF000), 0);
+    CaptureStderr();
+    for (int error = 0; error < 3; ++error)
+        EXPECT_EQ(smbus_wait_complete(0xF000), -1);
+    EXPECT_EQ(GetCapturedStderr(), "SMBus Error = 44\nSMBus Error = 8\nSMBus Error = 10\n");
+    EXPECT_TRACE(R"(
+        sleep 50
+        in8 F000 -> 01
+        sleep 50
+        in8 F000 -> 02
+        in8 F000 -> 02  # done bits left: a fresh read is written back
+        in8 F000 -> 42
+        out8 F000 42
+        sleep 50
+        in8 F000 -> 00
+        in8 F000 -> 40  # nothing left to clear
+        sleep 50
+        in8 F000 -> 44
+        sleep 50
+        in8 F000 -> 08
+        sleep 50
+        in8 F000 -> 10
+    )");
+}
+
+TEST_F(SmbusHost, StatusThatNeverClearsStopsTheWriteAfterAThousandUnsettledPasses)
+{
+    CaptureStdout();
+    ports.Script(0xF000, {0x00, 0x04});
+    RepeatStatus(0x04, 999);
+    ports.Script(0xF000, {0x00});
+    EXPECT_EQ(smbus_clear_status(0xF000), 0);
+    ports.Script(0xF000, {0x00, 0x04});
+    RepeatStatus(0x04, 1000);
+    ports.Script(0xF000, {0x00});
+    EXPECT_EQ(smbus_clear_status(0xF000), -1);
+    EXPECT_EQ(GetCapturedStdout(), "temp = 0 timeout = 3e7\ntemp = 0 timeout = 3e8\nTemp = 0\n");
+    ports.ClearTrace();
+
+    CaptureStdout();
+    ports.SetValue(0xF000, 0x84);
+    EXPECT_EQ(smbus_write_byte(0xF000, 0x37, 0x12, 0x07), -1);
+    ExpectLongTrace("out8 F000 FF\n sleep 50\n in8 F000 -> 84\n in8 F000 -> 84\n out8 F000 04",
+        "out8 F000 84\n sleep 50\n in8 F000 -> 84", 4 + 3 * 1001);
+    EXPECT_EQ(GetCapturedStdout(), "temp = 84 timeout = 3e9\nTemp = 84\n");
+}
+
+TEST_F(SmbusHost, WaitKillsATransactionStillBusyAfterAThousandPasses)
+{
+    RepeatStatus(0x01, 999);
+    ports.Script(0xF000, {0x00, 0x00});
+    EXPECT_EQ(smbus_wait_complete(0xF000), 0);
+    ports.ClearTrace();
+
+    CaptureStderr();
+    RepeatStatus(0x01, 1000);
+    ports.Script(0xF000, {0x00});
+    ports.Script(0xF002, {0x48, 0x4B});
+    EXPECT_EQ(smbus_wait_complete(0xF000), -1);
+    ExpectLongTrace("sleep 50\n in8 F000 -> 01\n sleep 50", R"(
+        in8 F000 -> 00  # too late
+        in8 F002 -> 48
+        out8 F002 4A    # kill bit set
+        sleep 50
+        in8 F002 -> 4B
+        out8 F002 49    # and cleared
+    )",
+        2 * 1001 + 5);
+    EXPECT_EQ(GetCapturedStderr(), "SMBus Timeout!\n");
+}
+
+} // namespace
