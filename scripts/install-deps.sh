@@ -1,0 +1,13 @@
+#!/bin/sh
+# Installs what building and testing BypassTool needs on Debian 12:
+# the native toolchain and GoogleTest, mingw-w64 for the Windows DLL, and
+# Wine to run the Windows build's tests.
+set -eu
+if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  cmake ninja-build g++ make libgtest-dev libgmock-dev googletest \
+  libcli11-dev nlohmann-json3-dev python3 util-linux \
+  g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
+  >/dev/null
