@@ -1,0 +1,33 @@
+// The MSI H61 board, "MS-S0391": the Super I/O watchdog of logical device 7
+// (registers 0xF0, 0xF5, 0xF6), and two relay segments driven by a relay
+// controller on chipset GPIO lines.
+#pragma once
+
+#include "framework/BypassTool.h"
+
+class C_H61_BypassTool_MS : public CBypassTool {
+public:
+    explicit C_H61_BypassTool_MS(int nBypassType);
+
+    int DisableWDT() override;
+    int EnableWDT() override;
+    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
+    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
+    int EnableBypass() override;
+    int DisableBypass() override;
+    int IsSupportWDT() override;
+    // Writes "0xf0=..,0xf5=..,0xf6=.." (at most 23 characters and the NUL).
+    void GetCurDesc(char* pszDesc) override;
+};
+
+namespace bypass {
+
+// Makes PCH GPIO line nGpio (0-63) an output and drives it to nLevel (0 or
+// 1); any other level leaves the line's level register alone. Lines
+// outside 0-63 are ignored.
+void SetPchGpio(int nGpio, int nLevel);
+
+// Latches data lines A and B into relay segment 0, then segment 1.
+void WriteRelayState(int nLineA, int nLineB);
+
+} // namespace bypass

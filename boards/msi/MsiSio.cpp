@@ -1,0 +1,131 @@
+#include "boards/msi/MsiSio.h"
+
+#include "portio/PortBackend.h"
+
+namespace bypass {
+namespace {
+
+constexpr std::uint16_t kIndexPort = 0x4E;
+constexpr std::uint16_t kDataPort = 0x4F;
+
+constexpr std::uint8_t kEntryKey = 0x87;
+constexpr std::uint8_t kExitKey = 0xAA;
+
+constexpr std::uint8_t kRegLogicalDevice = 0x07;
+constexpr std::uint8_t kRegMultiFunction = 0x2D;
+constexpr std::uint8_t kRegActivate = 0x30;
+constexpr std::uint8_t kRegExpiryAction = 0xF5;
+constexpr std::uint8_t kRegCounter = 0xF6;
+constexpr std::uint8_t kRegControl = 0xF7;
+
+constexpr std::uint8_t kWdtDevice = 0x08;
+constexpr std::uint8_t kTimeoutStatus = 0x10; // 0xF7 bit 4
+constexpr std::uint8_t kForceExpiry = 0x20;   // 0xF7 bit 5
+
+constexpr std::uint16_t kLatchGatePort = 0x48C;
+constexpr std::uint8_t kLatchGate = 0x80;
+
+constexpr unsigned kStrobeHighMs = 150;
+constexpr unsigned kStrobeSettleMs = 100;
+
+} // namespace
+
+std::uint8_t MsiTimeoutByte(int nSecond) { return static_cast<std::uint8_t>(nSecond); }
+
+void MsiSioEnter()
+{
+    outportb(kIndexPort, kEntryKey);
+    outportb(kIndexPort, kEntryKey);
+}
+
+void MsiSioExit() { outportb(kIndexPort, kExitKey); }
+
+std::uint8_t MsiSioRead(std::uint8_t reg)
+{
+    outportb(kIndexPort, reg);
+    return inportb(kDataPort);
+}
+
+void MsiSioWrite(std::uint8_t reg, std::uint8_t value)
+{
+    outportb(kIndexPort, reg);
+    outportb(kDataPort, value);
+}
+
+void MsiSioModify(std::uint8_t reg, std::uint8_t keep, std::uint8_t set)
+{
+    outportb(kIndexPort, reg);
+    const std::uint8_t value = inportb(kDataPort);
+    outportb(kDataPort, static_cast<std::uint8_t>((value & keep) | set));
+}
+
+void MsiSelectWdtDevice()
+{
+    // bit 0 of 0x2D must be clear before the watchdog device is reachable
+    MsiSioModify(kRegMultiFunction, 0xFE, 0x00);
+    MsiSioWrite(kRegLogicalDevice, kWdtDevice);
+}
+
+void MsiClearWdtStatus()
+{
+    MsiSioModify(kRegControl, static_cast<std::uint8_t>(~kTimeoutStatus), 0x00);
+}
+
+void MsiForceWdtExpiry() { MsiSioModify(kRegControl, 0xFF, kForceExpiry); }
+
+void MsiStopWdtCounter()
+{
+    MsiClearWdtStatus();
+    MsiSioWrite(kRegCounter, 0x00);
+}
+
+void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout)
+{
+    MsiClearWdtStatus();
+    MsiSioWrite(kRegActivate, 0x01);
+    MsiSioWrite(kRegExpiryAction, expiryAction);
+    MsiSioWrite(kRegCounter, timeout);
+}
+
+int MsiDisableWDT()
+{
+    MsiSioEnter();
+    MsiClearWdtStatus();
+    MsiSioWrite(kRegActivate, 0x00);
+    MsiSioExit();
+    return 0;
+}
+
+int MsiEnableWDT(const CBypassTool& tool)
+{
+    // reloads the counter only: a deactivated device stays deactivated
+    MsiSioEnter();
+    MsiSioWrite(kRegCounter, MsiTimeoutByte(tool.GetTimeoutSecond()));
+    MsiSioExit();
+    return 0;
+}
+
+void MsiModifyPort(std::uint16_t port, std::uint8_t keep, std::uint8_t set)
+{
+    const std::uint8_t value = inportb(port);
+    outportb(port, static_cast<std::uint8_t>((value & keep) | set));
+}
+
+std::uint8_t MsiMoveBit(int value, int from, int to)
+{
+    return static_cast<std::uint8_t>(((value >> from) & 1) << to);
+}
+
+bool MsiLatchGateOpen() { return (inportb(kLatchGatePort) & kLatchGate) != 0; }
+
+void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask)
+{
+    const std::uint8_t raised = static_cast<std::uint8_t>(inportb(port) | mask);
+    outportb(port, raised);
+    SleepMs(kStrobeHighMs);
+    // the strobe is released from the value written, not re-read
+    outportb(port, static_cast<std::uint8_t>(raised & ~mask));
+    SleepMs(kStrobeSettleMs);
+}
+
+} // namespace bypass

@@ -1,0 +1,103 @@
+// What the MSI boards share: the configuration protocol of their Super I/O
+// chip at ports 0x4E/0x4F, the watchdog of its logical device 8, and the
+// pieces of the chipset GPIO relay latch that the G41-MS and D525-MS boards
+// have in common.
+//
+// None of the register helpers enters or leaves configuration mode except
+// MsiDisableWDT and MsiEnableWDT: the caller brackets them with MsiSioEnter
+// and MsiSioExit.
+#pragma once
+
+#include "framework/BypassTool.h"
+
+#include <cstdint>
+
+namespace bypass {
+
+// ApplyBypassMode's modes on the device-8 boards, one per slot.
+enum MsiBypassMode {
+    kMsiBypassNow = 0,     // EnableBypass
+    kMsiNormal = 1,        // DisableBypass
+    kMsiArmForRestart = 2, // SetWDTTimeout_ResartSys
+    kMsiArmForBypass = 3,  // SetWDTTimeout_Bypass
+};
+
+// Expiry actions of device 8, register 0xF5.
+constexpr std::uint8_t kMsiExpiryRestart = 0x02;
+constexpr std::uint8_t kMsiExpiryBypass = 0x00;
+
+// The counter takes the low 8 bits of the seconds as they are: 256 becomes
+// 0 (which stops it) and -1 becomes 0xFF.
+std::uint8_t MsiTimeoutByte(int nSecond);
+
+// Configuration mode: two entry keys, one exit key, both on the index port.
+void MsiSioEnter();
+void MsiSioExit();
+
+// One register access each: the index, then the data port.
+std::uint8_t MsiSioRead(std::uint8_t reg);
+void MsiSioWrite(std::uint8_t reg, std::uint8_t value);
+
+// Read-modify-write naming the register once: (byte AND keep) OR set.
+void MsiSioModify(std::uint8_t reg, std::uint8_t keep, std::uint8_t set);
+
+// Device 8 registers. The selection clears bit 0 of 0x2D first.
+void MsiSelectWdtDevice();
+void MsiClearWdtStatus();
+// Sets the force-expiry bit, so the watchdog expires at once.
+void MsiForceWdtExpiry();
+// Clears the timeout status and zeroes the counter.
+void MsiStopWdtCounter();
+// Clears the timeout status, activates the device and loads action and count.
+void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout);
+
+// DisableWDT and EnableWDT of the device-8 boards, each a whole pass through
+// configuration mode on whatever logical device is selected. They answer 0.
+int MsiDisableWDT();
+int MsiEnableWDT(const CBypassTool& tool);
+
+// Bit `from` of value, moved to bit `to` of a port byte.
+std::uint8_t MsiMoveBit(int value, int from, int to);
+
+// Read-modify-write of an 8-bit board or chipset port: (byte AND keep) OR set.
+void MsiModifyPort(std::uint16_t port, std::uint8_t keep, std::uint8_t set);
+
+// The relay latch of the G41-MS and D525-MS boards goes ahead only while
+// bit 7 of chipset GPIO port 0x48C reads 1.
+bool MsiLatchGateOpen();
+
+// Raises the latch strobe (mask on port) for 150 ms, then lowers it and
+// lets the relays settle for 100 ms.
+void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask);
+
+// The mode sequences of the boards whose relays sit behind the GPIO latch,
+// with device 8 selected first in every mode. latchRelays(nBypass) latches
+// the board's segments to bypass (1) or normal (0).
+template <class LatchRelays>
+void MsiApplyLatchedMode(int nMode, std::uint8_t nTimeout, LatchRelays latchRelays)
+{
+    MsiSelectWdtDevice();
+    switch (nMode) {
+    case kMsiBypassNow:
+        MsiForceWdtExpiry();
+        latchRelays(1);
+        break;
+    case kMsiNormal:
+        MsiStopWdtCounter();
+        latchRelays(0);
+        break;
+    case kMsiArmForRestart:
+        // the relays go back to normal before the watchdog is armed
+        latchRelays(0);
+        MsiArmWdt(kMsiExpiryRestart, nTimeout);
+        break;
+    case kMsiArmForBypass:
+        latchRelays(0);
+        MsiArmWdt(kMsiExpiryBypass, nTimeout);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace bypass
