@@ -1,5 +1,6 @@
 #include "framework/BaseboardQuery.h"
 #include "framework/BypassToolManager.h"
+#include "framework/ToolFactory.h"
 #include "support/TraceTest.h"
 
 #include <cstring>
@@ -148,6 +149,51 @@ TEST_F(Manager, UnknownTypesAndFailedIdentificationYieldTheNullToolWithTypeZero)
     EXPECT_EQ(manager.GetBypassTool(), nullptr);
     manager.DestroyBypassTool();
     EXPECT_TRACE("");
+}
+
+TEST_F(Manager, TearsTheOldToolDownBeforeTheNewToolOpensTheDriver)
+{
+    CBypassToolManager manager;
+    CBypassTool* first = manager.CreateBypassTool(7);
+    EXPECT_EQ(first->GetBypassType(), 7);
+    const std::type_info& firstClass = typeid(*first);
+    CBypassTool* second = manager.CreateBypassTool(8);
+    EXPECT_EQ(typeid(*second), firstClass); // one class keeps either type
+    EXPECT_EQ(second->GetBypassType(), 8);
+    EXPECT_EQ(manager.GetBypassTool(), second);
+    EXPECT_TRACE(R"(
+        open -> 0   # type 7
+        close       # its fini, before the new tool exists
+        open -> 0   # type 8
+    )");
+
+    // A tool whose driver could not be opened is kept like any other, and
+    // the null tool neither opens nor closes the driver.
+    ports.SetOpenResult(-1);
+    EXPECT_EQ(manager.CreateBypassTool(1)->GetBypassType(), 1);
+    manager.CreateBypassTool(0);
+    ports.SetOpenResult(0);
+    manager.CreateBypassTool(3);
+    manager.DestroyBypassTool();
+    manager.DestroyBypassTool();
+    EXPECT_EQ(manager.GetBypassTool(), nullptr);
+    EXPECT_TRACE(R"(
+        close       # type 8 torn down
+        open -> -1  # type 1 keeps a closed driver
+        open -> 0   # type 3; the null tool touched nothing in between
+        close       # destroyed once
+    )");
+}
+
+TEST_F(Manager, IdentifiesTheBoardByItsProductName)
+{
+    CBypassToolManager manager;
+    g_product = "MS-96C4";
+    CBypassTool* tool = manager.CreateBypassTool(-1);
+    EXPECT_EQ(tool->GetBypassType(), 5);
+    EXPECT_STREQ(bypass::BypassToolClassName(5), "C_945GC_BypassTool_MS");
+    g_product = "Luna Pier CRB";
+    EXPECT_EQ(manager.CreateBypassTool(-1)->GetBypassType(), 5001);
 }
 
 TEST_F(Manager, ProductNameFromMainBoardAnswersOneOnlyForANonEmptyName)
