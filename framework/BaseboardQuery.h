@@ -3,6 +3,10 @@
 
 #include <string>
 
+#if defined(_WIN32)
+#include <oaidl.h>
+#endif
+
 namespace bypass {
 
 // The product name as the current source reports it; empty on failure.
@@ -23,6 +27,11 @@ std::string PlatformBaseboardProduct();
 // a property of the first-to-last instance of a class in root\cimv2. Answers
 // the last instance's value as 8-bit text, empty when anything fails.
 std::string QueryWmiProperty(const char* className, const char* propertyName);
+
+// The 8-bit text of a property value: of a string, the low byte of each
+// UTF-16 unit up to the first zero (no code-page conversion); "NULL" for a
+// null value; empty for anything else.
+std::string VariantText(const VARIANT& value);
 #else
 // The content of a sysfs text file without its trailing newline; empty when
 // the file cannot be read.

@@ -56,20 +56,6 @@ std::string LowBytes(BSTR text)
     return bytes;
 }
 
-// An array value has no text; its elements are read and dropped.
-void DrainArray(SAFEARRAY* array)
-{
-    const Win32Api& api = Win32();
-    LONG lower = 0;
-    LONG upper = -1;
-    api.SafeArrayGetLBound(array, 1, &lower);
-    api.SafeArrayGetUBound(array, 1, &upper);
-    for (LONG index = lower; index <= upper; ++index) {
-        VARIANT element; // large enough for any element kind
-        api.SafeArrayGetElement(array, &index, &element);
-    }
-}
-
 std::string PropertyText(IWbemClassObject* object, const char* propertyName)
 {
     const Win32Api& api = Win32();
@@ -77,20 +63,35 @@ std::string PropertyText(IWbemClassObject* object, const char* propertyName)
     api.VariantInit(&value);
     BSTR name = AllocRequired(Widen(propertyName));
     std::string text;
-    if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr))) {
-        if (value.vt == VT_BSTR)
-            text = LowBytes(value.bstrVal);
-        else if (value.vt == VT_NULL)
-            text = "NULL";
-        else if (value.vt == kVtArrayOfEmpty)
-            DrainArray(value.parray);
-    }
+    if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr)))
+        text = VariantText(value);
     api.SysFreeString(name);
     api.VariantClear(&value);
     return text;
 }
 
 } // namespace
+
+std::string VariantText(const VARIANT& value)
+{
+    if (value.vt == VT_BSTR)
+        return LowBytes(value.bstrVal);
+    if (value.vt == VT_NULL)
+        return "NULL";
+    if (value.vt == kVtArrayOfEmpty) {
+        // An array has no text; its elements are read and dropped.
+        const Win32Api& api = Win32();
+        LONG lower = 0;
+        LONG upper = -1;
+        api.SafeArrayGetLBound(value.parray, 1, &lower);
+        api.SafeArrayGetUBound(value.parray, 1, &upper);
+        for (LONG index = lower; index <= upper; ++index) {
+            VARIANT element; // large enough for any element kind
+            api.SafeArrayGetElement(value.parray, &index, &element);
+        }
+    }
+    return {};
+}
 
 std::string QueryWmiProperty(const char* className, const char* propertyName)
 {

@@ -77,11 +77,11 @@ HRESULT WINAPI ScriptedCoInitialize(LPVOID)
     return g_initialize;
 }
 HRESULT WINAPI ScriptedCoInitializeSecurity(PSECURITY_DESCRIPTOR, LONG services,
-                                            SOLE_AUTHENTICATION_SERVICE*, void*, DWORD level,
-                                            DWORD impersonation, void*, DWORD capabilities, void*)
+    SOLE_AUTHENTICATION_SERVICE*, void*, DWORD level, DWORD impersonation, void*,
+    DWORD capabilities, void*)
 {
-    g_calls += "security(" + std::to_string(services) + "," + std::to_string(level) + "," +
-               std::to_string(impersonation) + "," + std::to_string(capabilities) + ") ";
+    g_calls += "security(" + std::to_string(services) + "," + std::to_string(level) + ","
+        + std::to_string(impersonation) + "," + std::to_string(capabilities) + ") ";
     return g_security;
 }
 HRESULT WINAPI ScriptedCoCreateInstance(REFCLSID, LPUNKNOWN, DWORD context, REFIID, LPVOID* object)
@@ -120,6 +120,42 @@ TEST(Wmi, EachFailingStepEndsTheQueryEmptyAndUndoesOnlyWhatItDid)
     EXPECT_EQ(g_calls, "init security(-1,4,3,0) uninit ");
     EXPECT_EQ(QueryWith(S_OK, S_OK, REGDB_E_CLASSNOTREG), "");
     EXPECT_EQ(g_calls, "init security(-1,4,3,0) create(5) uninit ");
+}
+
+int g_elementsRead = 0;
+HRESULT WINAPI CountedSafeArrayGetElement(SAFEARRAY* array, LONG* index, void* element)
+{
+    ++g_elementsRead;
+    return SafeArrayGetElement(array, index, element);
+}
+
+TEST(Wmi, PropertyValuesBecomeEightBitTextWithoutCodePageConversion)
+{
+    VARIANT value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(L"MS\u4E2D9\u0141E3\0tail", 12);
+    EXPECT_EQ(bypass::VariantText(value), "MS-9AE3"); // low bytes, up to the first zero
+    SysFreeString(value.bstrVal);
+
+    value.vt = VT_NULL;
+    EXPECT_EQ(bypass::VariantText(value), "NULL");
+    value.vt = VT_I4;
+    value.lVal = 42;
+    EXPECT_EQ(bypass::VariantText(value), "");
+
+    bypass::Win32Api api = bypass::RealWin32Api();
+    api.SafeArrayGetElement = CountedSafeArrayGetElement;
+    const bypass::Win32Api* previous = bypass::SetWin32Api(&api);
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 2, 3);
+    value.vt = VT_ARRAY; // exactly an array of no declared element kind
+    value.parray = array;
+    EXPECT_EQ(bypass::VariantText(value), "");
+    EXPECT_EQ(g_elementsRead, 3); // each element from lower to upper bound
+    value.vt = VT_ARRAY | VT_I4;
+    EXPECT_EQ(bypass::VariantText(value), "");
+    EXPECT_EQ(g_elementsRead, 3);
+    bypass::SetWin32Api(previous);
+    SafeArrayDestroy(array);
 }
 
 // Run by wmi-board-check.sh with the board name Wine reports set to
