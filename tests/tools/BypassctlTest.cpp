@@ -196,6 +196,7 @@ TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
               .json();
     EXPECT_EQ("port 0xF2 = code 5, the board's step for 16-31 s", nexcom["hardware"]);
     EXPECT_EQ("restart", nexcom["action"]);
+    EXPECT_NE(std::string::npos, nexcom["note"].get<std::string>().find("its own logic decides"));
 
     // Bits 7-5 kept, bypass expiry (bit 4), code 3 for 8-15 s.
     const Outcome c1045

@@ -292,6 +292,7 @@ private:
     int DescribeBoard(Board& board);
     std::FILE* Trace() const { return m_options.trace ? m_console.trace : nullptr; }
     void WarnAboutKernelWatchdogs();
+    void NoteBoardChosenExpiry(int type);
     void StoredTimeoutOperation(const char* verb, const std::function<int(CBypassTool&)>& operation,
         const char* operationName);
 
@@ -406,6 +407,17 @@ void Command::WdtArm()
     Say("watchdog armed: " + std::to_string(m_options.timeout) + " s, "
         + ExpiryText(m_options.action));
     Say("hardware: " + hardware);
+    NoteBoardChosenExpiry(type);
+}
+
+void Command::NoteBoardChosenExpiry(int type)
+{
+    if (!BoardChoosesExpiry(type))
+        return;
+    const char* note = "this board gets the same bytes for both actions: its own logic decides "
+                       "what expiry does";
+    m_report["note"] = note;
+    Say(std::string("note: ") + note);
 }
 
 // A new tool holds the library's initial timeout, so the stored-timeout
@@ -509,6 +521,7 @@ void Command::KeepAlive()
         + ExpiryText(m_options.action) + "; re-arming every " + std::to_string(interval)
         + " s until SIGINT or SIGTERM");
     Say("hardware: " + hardware);
+    NoteBoardChosenExpiry(type);
     int rearms = 0;
     while (!failed && !m_console.stop.WaitFor(static_cast<unsigned>(interval))) {
         result = Rearm(tool, m_options.action);

@@ -136,6 +136,12 @@ TimeoutVerdict JudgeTimeout(int type, int seconds)
     return JudgeLogCode(*row, seconds);
 }
 
+bool BoardChoosesExpiry(int type)
+{
+    const TimeoutRow* row = FindTimeoutRow(type);
+    return row && row->encoding == Encoding::G41NexcomCode;
+}
+
 bool CanArmForRestart(int type)
 {
     const TimeoutRow* row = FindTimeoutRow(type);
