@@ -56,8 +56,10 @@ const char* const kNoPortAccess = "no port access: port I/O needs root or CAP_SY
                                   "(or use --simulate)";
 #endif
 
+#if !defined(_WIN32)
 // Kernel watchdog drivers that own the Super I/O watchdogs of these boards.
 const char* const kWatchdogModules[] = {"w83627hf_wdt", "it87_wdt"};
+#endif
 
 // ---- the catalogue ---------------------------------------------------------
 
@@ -291,7 +293,9 @@ private:
 
     int DescribeBoard(Board& board);
     std::FILE* Trace() const { return m_options.trace ? m_console.trace : nullptr; }
+#if !defined(_WIN32)
     void WarnAboutKernelWatchdogs();
+#endif
     void NoteBoardChosenExpiry(int type);
     void StoredTimeoutOperation(const char* verb, const std::function<int(CBypassTool&)>& operation,
         const char* operationName);
@@ -333,6 +337,7 @@ void Command::List()
     m_report["boards"] = boards;
 }
 
+#if !defined(_WIN32)
 void Command::WarnAboutKernelWatchdogs()
 {
     Json loaded = Json::array();
@@ -348,6 +353,7 @@ void Command::WarnAboutKernelWatchdogs()
     }
     m_report["kernel_watchdog_modules"] = loaded;
 }
+#endif
 
 void Command::Identify()
 {
