@@ -210,6 +210,7 @@ TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
     // The 1045 board's EnableWDT only reads its port.
     const Outcome enable = Ctl({"wdt", "enable", "--simulate", "1"});
     EXPECT_EQ("open -> 0\nin8 F2 -> FF\nclose\n", enable.trace);
+    EXPECT_NE(std::string::npos, enable.out.find("hardware: nothing: EnableWDT only reads"));
     EXPECT_NE(std::string::npos, Ctl({"wdt", "stop", "--simulate", "7"}).trace.find("out8 F3 B7"));
 }
 

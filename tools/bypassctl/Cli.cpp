@@ -91,10 +91,11 @@ std::string Description(int type)
     return row ? GbkToUtf8(row->description) : std::string();
 }
 
+// A number of at most nine digits, which always fits an int.
 bool IsWholeNumber(const std::string& text)
 {
     const std::size_t start = (!text.empty() && text[0] == '-') ? 1 : 0;
-    return text.size() > start && text.size() < 11
+    return text.size() > start && text.size() - start <= 9
         && std::all_of(text.begin() + static_cast<long>(start), text.end(),
             [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
@@ -436,16 +437,18 @@ void Command::StoredTimeoutOperation(
     ToolSession session(type, board, Trace());
     RequireWatchdog(session.Tool(), type);
     const int seconds = session.Tool().GetTimeoutSecond();
-    const TimeoutVerdict verdict = JudgeTimeout(type, seconds);
+    const char* withoutTimeout
+        = std::string(operationName) == "EnableWDT" ? EnableWithoutTimeout(type) : nullptr;
+    const std::string hardware = withoutTimeout ? withoutTimeout : JudgeTimeout(type, seconds).text;
     m_report["timeout_seconds"] = seconds;
-    m_report["hardware"] = verdict.text;
+    m_report["hardware"] = hardware;
     session.Start();
     const int result = operation(session.Tool());
     m_report["result"] = result;
     CheckResult(result, operationName);
     Say(std::string(verb) + " with the tool's stored timeout, " + std::to_string(seconds)
         + " s (a new tool's default; use wdt arm for another)");
-    Say("hardware: " + verdict.text);
+    Say("hardware: " + hardware);
 }
 
 void Command::WdtKick()

@@ -29,6 +29,8 @@ struct TimeoutRow {
     const char* receiver;                     // where the byte or code goes
     std::uint8_t (*counterByte)(int seconds); // the board's conversion, counter boards only
     bool armsForRestart;
+    // What EnableWDT gives the hardware where it is not the stored timeout.
+    const char* enableWithoutTimeout = nullptr;
 };
 
 constexpr const char* kMsiCounter = "Super I/O register 0xF6";
@@ -36,7 +38,8 @@ constexpr const char* kIteCounter = "Super I/O register 0x73";
 
 // One row per board with a watchdog; types 0 and 5001 have none.
 const TimeoutRow kTimeoutRows[] = {
-    {1, Encoding::C1045Code, "port 0xF2 bits 2-0", nullptr, true},
+    {1, Encoding::C1045Code, "port 0xF2 bits 2-0", nullptr, true,
+        "nothing: EnableWDT only reads port 0xF2 on this board"},
     {2, Encoding::CounterByte, kIteCounter, LowByte, true},
     {3, Encoding::CounterByte, kMsiCounter, bypass::MsiTimeoutByte, true},
     {4, Encoding::D525NexcomCode, "port 0xF2", nullptr, true},
@@ -49,7 +52,8 @@ const TimeoutRow kTimeoutRows[] = {
     {11, Encoding::CounterByte, kIteCounter, bypass::LanxusWdtCount, true},
     {5002, Encoding::CounterByte, kMsiCounter, bypass::MsiTimeoutByte, true},
     // The controller's watchdog only knows expiry into bypass.
-    {5003, Encoding::CounterByte, "SMBus controller register 0x22", LowByte, false},
+    {5003, Encoding::CounterByte, "SMBus controller register 0x22", LowByte, false,
+        "the start command only: the controller keeps the timeout it was last armed with"},
 };
 
 const TimeoutRow* FindTimeoutRow(int type)
@@ -134,6 +138,12 @@ TimeoutVerdict JudgeTimeout(int type, int seconds)
     if (row->encoding == Encoding::CounterByte)
         return JudgeCounterByte(*row, seconds);
     return JudgeLogCode(*row, seconds);
+}
+
+const char* EnableWithoutTimeout(int type)
+{
+    const TimeoutRow* row = FindTimeoutRow(type);
+    return row ? row->enableWithoutTimeout : nullptr;
 }
 
 bool BoardChoosesExpiry(int type)

@@ -22,6 +22,10 @@ TimeoutVerdict JudgeTimeout(int type, int seconds);
 // board (the SMBus controller board only knows expiry into bypass).
 bool CanArmForRestart(int type);
 
+// What EnableWDT gives the hardware on a board where it does not send the
+// stored timeout; null where it does.
+const char* EnableWithoutTimeout(int type);
+
 // True when the tool writes the same bytes for both expiry actions, so that
 // the board's own logic decides what expiry does (the G41-NEXCOM boards).
 bool BoardChoosesExpiry(int type);
