@@ -256,6 +256,18 @@ TEST(Bypassctl, KeepaliveRearmsUntilStoppedThenStopsTheWatchdog)
     EXPECT_EQ((std::vector<unsigned>{3}), soon.waits);
     EXPECT_EQ("open -> 0\nin8 F2 -> FF\nout8 F2 03\nin8 F3 -> FF\nout8 F3 F7\nclose\n", left.trace);
     EXPECT_NE(std::string::npos, left.out.find("watchdog left armed"));
+
+    // The 945GM-MS board answers -1 to restart arming after arming: the
+    // watchdog is deactivated again at once and the failure reported.
+    CountedStop never(100);
+    const Outcome failed
+        = Ctl({"keepalive", "--simulate", "3", "--timeout", "9", "--action", "restart", "--json"},
+            &never);
+    EXPECT_EQ(5, failed.code);
+    EXPECT_TRUE(never.waits.empty());
+    EXPECT_EQ("stopped", failed.json()["watchdog"]);
+    const std::string deactivate = "out8 4E 30\nout8 4F 00\nout8 4E AA\nclose\n";
+    EXPECT_EQ(deactivate, failed.trace.substr(failed.trace.size() - deactivate.size()));
 }
 
 } // namespace
