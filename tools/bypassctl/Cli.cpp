@@ -298,6 +298,7 @@ private:
     void WarnAboutKernelWatchdogs();
 #endif
     void NoteBoardChosenExpiry(int type);
+    const char* RearmUntilStopped(ToolSession& session, int interval, int& result, int& rearms);
     void StoredTimeoutOperation(const char* verb, const std::function<int(CBypassTool&)>& operation,
         const char* operationName);
 
@@ -500,6 +501,31 @@ void Command::Status()
         Say(std::string("description: ") + description);
 }
 
+// Default a third of the timeout; it must leave time to re-arm before expiry.
+int KeepAliveInterval(const Options& options)
+{
+    const int interval = options.interval ? options.interval : std::max(1, options.timeout / 3);
+    if (interval < 1 || interval >= options.timeout)
+        throw CommandError{kExitUsage,
+            "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than the "
+                + "timeout of " + std::to_string(options.timeout) + " s"};
+    return interval;
+}
+
+// Re-arms every interval until a stop is requested or the board answers a
+// failure; result is the last answer, and the failed operation is named.
+const char* Command::RearmUntilStopped(ToolSession& session, int interval, int& result, int& rearms)
+{
+    while (!m_console.stop.WaitFor(static_cast<unsigned>(interval))) {
+        result = Rearm(session.Tool(), m_options.action);
+        session.ForgetTraffic();
+        if (result < 0)
+            return RearmName(m_options.action);
+        ++rearms;
+    }
+    return nullptr;
+}
+
 void Command::KeepAlive()
 {
     Board board = ChooseBoard(m_options);
@@ -508,14 +534,7 @@ void Command::KeepAlive()
     RequireWatchdog(session.Tool(), type);
     RequireAction(m_options.action, type);
     const std::string hardware = JudgedTimeout(type, m_options.timeout);
-    const int interval
-        = m_options.interval ? m_options.interval : std::max(1, m_options.timeout / 3);
-    if (interval < 1 || interval >= m_options.timeout)
-        throw CommandError{kExitUsage,
-            "interval " + std::to_string(interval)
-                + " s must be at least 1 s and shorter than "
-                  "the timeout of "
-                + std::to_string(m_options.timeout) + " s"};
+    const int interval = KeepAliveInterval(m_options);
     m_report["action"] = m_options.action;
     m_report["timeout_seconds"] = m_options.timeout;
     m_report["interval_seconds"] = interval;
@@ -523,28 +542,20 @@ void Command::KeepAlive()
 
     m_console.stop.Listen();
     session.Start();
-    CBypassTool& tool = session.Tool();
-    int result = Arm(tool, m_options.action, m_options.timeout);
-    const char* failed = result < 0 ? ArmName(m_options.action) : nullptr;
+    int result = Arm(session.Tool(), m_options.action, m_options.timeout);
     Say("watchdog armed: " + std::to_string(m_options.timeout) + " s, "
         + ExpiryText(m_options.action) + "; re-arming every " + std::to_string(interval)
         + " s until SIGINT or SIGTERM");
     Say("hardware: " + hardware);
     NoteBoardChosenExpiry(type);
     int rearms = 0;
-    while (!failed && !m_console.stop.WaitFor(static_cast<unsigned>(interval))) {
-        result = Rearm(tool, m_options.action);
-        session.ForgetTraffic();
-        if (result < 0)
-            failed = RearmName(m_options.action);
-        else
-            ++rearms;
-    }
+    const char* failed = result < 0 ? ArmName(m_options.action)
+                                    : RearmUntilStopped(session, interval, result, rearms);
     m_report["rearms"] = rearms;
     // Even after a failure the watchdog may be counting: stop it unless told not to.
     const bool leaveArmed = m_options.leaveArmed;
     m_report["watchdog"] = leaveArmed ? "armed" : "stopped";
-    const int stopResult = leaveArmed ? 0 : tool.DisableWDT();
+    const int stopResult = leaveArmed ? 0 : session.Tool().DisableWDT();
     m_report["result"] = failed ? result : stopResult;
     Say("re-armed " + std::to_string(rearms) + " times; watchdog "
         + (leaveArmed ? "left armed" : "stopped"));
