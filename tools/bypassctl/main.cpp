@@ -1,0 +1,13 @@
+// bypassctl: the command-line tool for people who install and service the
+// appliances.
+#include "Cli.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bypassctl::Console console{
+        std::cout, std::cerr, stderr, bypassctl::ProcessStopSignal(), "/sys/module"};
+    return bypassctl::RunBypassctl(args, console);
+}
