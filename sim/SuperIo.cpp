@@ -196,10 +196,13 @@ void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint
         return;
     }
     SuperIoChip::RegisterWritten(device, reg, value);
-    if (device == 7 && (reg == 0x73 || reg == 0x74)) {
-        const unsigned count = Register(7, 0x73) | (Register(7, 0x74) << 8);
-        m_count.Load(count, (Register(7, 0x72) & 0x80) ? kSecondMs : kMinuteMs);
-    }
+    if (device != 7)
+        return;
+    const unsigned long long unitMs = (Register(7, 0x72) & 0x80) ? kSecondMs : kMinuteMs;
+    if (reg == 0x73 || reg == 0x74)
+        m_count.Load(Register(7, 0x73) | (Register(7, 0x74) << 8), unitMs);
+    else if (reg == 0x72 && m_count.Running())
+        m_count.Load(m_count.UnitsLeft(), unitMs); // the unit applies to the count as it stands
 }
 
 void Ite87Chip::Run(unsigned long long ms)
