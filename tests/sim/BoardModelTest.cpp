@@ -43,6 +43,8 @@ const BoardCase kBoards[] = {
     {5003, 3, 30, true, 0},
 };
 
+void PrintTo(const BoardCase& board, std::ostream* os) { *os << "type " << board.type; }
+
 std::vector<Relay> All(unsigned segments, Relay relay)
 {
     return std::vector<Relay>(segments, relay);
