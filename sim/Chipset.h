@@ -16,7 +16,7 @@ struct PortBit {
     std::uint8_t mask;
 };
 
-// A relay latch hung on chipset GPIO level bytes: while the strobe line
+// A relay latch hung on chipset GPIO level bytes: when the strobe line
 // rises, the latch takes the segment address and the relay data from their
 // lines. The gate line is an input the latch drives to 1 when it is ready.
 class RelayLatch : public RegisterFile {
@@ -41,8 +41,8 @@ struct BankLayout;
 
 // A GPIO block of 64 lines in the Intel ICH/PCH layout at a base port:
 // use select (1 = GPIO) at +0x00 and +0x30, direction (0 = output) at +0x04
-// and +0x34, level at +0x0C and +0x38 (lines 0-31, then 32-63), four bytes each, in 8-, 16- or
-// 32-bit views. A line drives its level only as a GPIO output; otherwise it
+// and +0x34, level at +0x0C and +0x38 (lines 0-31, then 32-63), four bytes
+// each, in 8-, 16- or 32-bit views. A line drives its level only as a GPIO output; otherwise it
 // floats and the board's pull-down holds it at 0.
 class GpioBank : public RegisterFile {
 public:
@@ -54,7 +54,6 @@ public:
     explicit GpioBank(std::uint16_t base);
 
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
-    bool Line(unsigned line) const { return (Levels() >> line) & 1; }
     std::uint64_t Levels() const;
     // Sets up a line as the firmware leaves it: a GPIO output at level.
     void DriveAtPowerOn(unsigned line, bool level);

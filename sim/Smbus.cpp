@@ -70,7 +70,6 @@ void SmbusHost::Write(std::uint32_t port, unsigned, std::uint32_t value)
 
 void SmbusHost::Start(std::uint8_t control)
 {
-    ++m_transactions;
     const std::uint8_t address = m_regs[kAddress];
     auto it = m_slaves.find(std::uint8_t(address >> 1));
     const bool byteDataWrite = (control & kProtocolMask) == kByteData && !(address & 1);

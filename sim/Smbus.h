@@ -52,7 +52,6 @@ public:
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
 
     void Attach(std::uint8_t address, SmbusSlave& slave) { m_slaves[address] = &slave; }
-    unsigned Transactions() const { return m_transactions; }
 
 private:
     void Start(std::uint8_t control);
@@ -60,7 +59,6 @@ private:
     std::uint16_t m_base;
     std::uint8_t m_regs[8] = {};
     std::map<std::uint8_t, SmbusSlave*> m_slaves;
-    unsigned m_transactions = 0;
 };
 
 // The bypass controller at SMBus address 0x37. Register 0x12 puts the

@@ -1,5 +1,6 @@
 // The models' own protocols, driven through raw port accesses: a model that
 // answered a wrong sequence would hide a tool's mistake.
+#include "framework/ToolFactory.h"
 #include "sim/BoardModel.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,33 @@ TEST(ChipModels, PciMechanismOneAndTheSmbusHost)
     EXPECT_EQ(board->Relays(), (std::vector<Relay>{Relay::Bypass, Relay::Normal, Relay::Bypass}));
     Send(*board, {{0xF000, 0xFF}, {0xF002, 0x02}});
     EXPECT_EQ(board->In8(0xF000), 0x10) << "kill";
+}
+
+TEST(ChipModels, CountAccessesAndTheProtocolsPauses)
+{
+    struct Case {
+        int type;
+        void (*operation)(CBypassTool&);
+        unsigned long long accesses, ms;
+    };
+    const Case cases[] = {
+        {10, [](CBypassTool& t) { t.EnableWDT(); }, 10, 0},
+        {1, [](CBypassTool& t) { t.EnableWDT(); }, 1, 0},
+        {4, [](CBypassTool& t) { t.EnableBypass(); }, 1, 0},
+        // keys 2, device 8 select 5, force expiry 3, two latches of 10, exit 1
+        {6, [](CBypassTool& t) { t.EnableBypass(); }, 31, 600},
+        {5002, [](CBypassTool& t) { t.EnableBypass(); }, 31, 1100},
+        {9, [](CBypassTool& t) { t.DisableWDT(); }, 11, 0},
+    };
+    for (const Case& c : cases) {
+        auto board = CreateBoardModel(c.type);
+        bypass::PortBackend* previous = bypass::SetPortBackend(board.get());
+        std::unique_ptr<CBypassTool> tool(bypass::MakeBypassTool(c.type));
+        c.operation(*tool);
+        EXPECT_EQ(board->Accesses(), c.accesses) << "type " << c.type;
+        EXPECT_EQ(board->ElapsedMs(), c.ms) << "type " << c.type;
+        bypass::SetPortBackend(previous);
+    }
 }
 
 } // namespace
