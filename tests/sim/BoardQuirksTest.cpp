@@ -135,6 +135,23 @@ TEST(BoardQuirks, Q35ExpiredBypassHoldsUntilThePulse)
     EXPECT_EQ(a.board->SegmentRelay(0), Relay::Normal);
 }
 
+TEST(BoardQuirks, H61LanxusInitStrobesSegment0WhenItFindsTheLinesLow)
+{
+    // Firmware that left the six relay lines low outputs: init raises GPIO 9
+    // and GPIO 14 in one write, which the controller takes for a strobe with
+    // state 1, while GPIO 46 still addresses segment 0.
+    auto board = CreateBoardModel(10);
+    PortBackend* previous = SetPortBackend(board.get());
+    board->Out16(0x50C, 0x0000);
+    board->Out16(0x538, 0x0000);
+    std::unique_ptr<CBypassTool> tool(MakeBypassTool(10));
+    tool->init();
+    EXPECT_EQ(board->Relays(), (std::vector<Relay>{Relay::Bypass, Relay::Normal}));
+    tool->DisableBypass();
+    EXPECT_EQ(board->Relays(), std::vector<Relay>(2, Relay::Normal));
+    SetPortBackend(previous);
+}
+
 TEST(BoardQuirks, SmbusReArmingLeavesAnExpiredBypassInPlace)
 {
     Appliance a(5003);
