@@ -1,0 +1,67 @@
+// The pieces a modelled board is built from: a device on the I/O bus, a
+// bank of plain byte registers, and the countdown of a watchdog timer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <utility>
+
+namespace bypass::sim {
+
+// A piece of hardware that answers some I/O ports. Accesses are 1, 2 or 4
+// bytes wide; a device that holds byte registers sees a wide access as its
+// bytes in little-endian order, as the x86 bus delivers them.
+class SimDevice {
+public:
+    virtual ~SimDevice() = default;
+    virtual bool Decodes(std::uint32_t port) const = 0;
+    virtual std::uint32_t Read(std::uint32_t port, unsigned width) = 0;
+    virtual void Write(std::uint32_t port, unsigned width, std::uint32_t value) = 0;
+};
+
+// Byte registers at a set of ports, each keeping what was last written
+// (chipset GPIO level bytes, board ports). A watcher hears every byte write
+// with the value before and after.
+class RegisterFile : public SimDevice {
+public:
+    using Watcher
+        = std::function<void(std::uint32_t port, std::uint8_t before, std::uint8_t after)>;
+
+    RegisterFile(std::initializer_list<std::pair<const std::uint32_t, std::uint8_t>> powerOn);
+
+    bool Decodes(std::uint32_t port) const override;
+    std::uint32_t Read(std::uint32_t port, unsigned width) override;
+    void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
+
+    std::uint8_t Byte(std::uint32_t port) const;
+    bool Bit(std::uint32_t port, std::uint8_t mask) const { return (Byte(port) & mask) != 0; }
+    void WatchWrites(Watcher watcher) { m_watcher = std::move(watcher); }
+    // Adds a register, or sets one as the firmware leaves it at power-on.
+    void Add(std::uint32_t port, std::uint8_t value) { m_bytes[port] = value; }
+
+private:
+    std::map<std::uint32_t, std::uint8_t> m_bytes;
+    Watcher m_watcher;
+};
+
+// A watchdog counter in virtual time: loaded with a number of units of
+// unitMs each, it runs down while the model's clock advances.
+class Countdown {
+public:
+    void Load(unsigned long long units, unsigned long long unitMs);
+    void Stop() { m_remainingMs = 0; }
+    bool Running() const { return m_remainingMs > 0; }
+    // Lets ms pass; true when the count runs out within them.
+    bool Run(unsigned long long ms);
+    // What a counter register reads: whole units left, rounded up.
+    unsigned long long UnitsLeft() const;
+    unsigned long long SecondsLeft() const { return (m_remainingMs + 999) / 1000; }
+
+private:
+    unsigned long long m_remainingMs = 0;
+    unsigned long long m_unitMs = 1000;
+};
+
+} // namespace bypass::sim

@@ -1,0 +1,117 @@
+#include "sim/Smbus.h"
+
+namespace bypass::sim {
+namespace {
+
+constexpr std::uint32_t kEnable = 0x80000000u;
+constexpr std::uint8_t kBusy = 0x01, kDone = 0x02, kDeviceError = 0x04, kKilled = 0x10;
+constexpr std::uint8_t kStart = 0x40, kKill = 0x02, kByteData = 0x08, kProtocolMask = 0x1C;
+enum HostRegister { kStatus = 0, kControl = 2, kCommand = 3, kAddress = 4, kData = 5 };
+
+std::uint32_t ConfigAddress(unsigned bus, unsigned device, unsigned function, unsigned reg)
+{
+    return kEnable | (bus << 16) | (device << 11) | (function << 8) | (reg & 0xFC);
+}
+
+std::uint32_t Lanes(std::uint32_t dword, unsigned offset, unsigned width)
+{
+    const std::uint32_t value = dword >> (8 * offset);
+    return width >= 4 ? value : value & ((1u << (8 * width)) - 1);
+}
+
+} // namespace
+
+void PciConfigSpace::SetDword(
+    unsigned bus, unsigned device, unsigned function, unsigned reg, std::uint32_t value)
+{
+    m_dwords[ConfigAddress(bus, device, function, reg)] = value;
+}
+
+std::uint32_t PciConfigSpace::Read(std::uint32_t port, unsigned width)
+{
+    if (port == 0xCF8 && width == 4)
+        return m_address;
+    if (port < 0xCFC)
+        return Lanes(0xFFFFFFFFu, 0, width);
+    auto it = m_dwords.find(m_address & ~3u);
+    const std::uint32_t dword
+        = (m_address & kEnable) && it != m_dwords.end() ? it->second : 0xFFFFFFFFu;
+    return Lanes(dword, port - 0xCFC, width);
+}
+
+void PciConfigSpace::Write(std::uint32_t port, unsigned width, std::uint32_t value)
+{
+    // Only a dword write reaches the address latch; configuration writes
+    // through 0xCFC change nothing the boards depend on.
+    if (port == 0xCF8 && width == 4)
+        m_address = value;
+}
+
+std::uint32_t SmbusHost::Read(std::uint32_t port, unsigned) { return m_regs[port - m_base]; }
+
+void SmbusHost::Write(std::uint32_t port, unsigned, std::uint32_t value)
+{
+    const auto byte = std::uint8_t(value);
+    switch (port - m_base) {
+    case kStatus:
+        m_regs[kStatus] &= std::uint8_t(~byte);
+        break;
+    case kControl:
+        m_regs[kControl] = std::uint8_t(byte & ~kStart);
+        if (byte & kKill)
+            m_regs[kStatus] = std::uint8_t((m_regs[kStatus] & ~kBusy) | kKilled);
+        else if (byte & kStart)
+            Start(byte);
+        break;
+    default:
+        m_regs[port - m_base] = byte;
+    }
+}
+
+void SmbusHost::Start(std::uint8_t control)
+{
+    const std::uint8_t address = m_regs[kAddress];
+    auto it = m_slaves.find(std::uint8_t(address >> 1));
+    const bool byteDataWrite = (control & kProtocolMask) == kByteData && !(address & 1);
+    if (it == m_slaves.end() || !byteDataWrite) {
+        m_regs[kStatus] |= kDeviceError;
+        return;
+    }
+    it->second->WriteByte(m_regs[kCommand], m_regs[kData]);
+    m_regs[kStatus] |= kDone;
+}
+
+void BypassController::WriteByte(std::uint8_t command, std::uint8_t value)
+{
+    m_regs[command] = value;
+    switch (command) {
+    case 0x12:
+        SetSegments(value, false);
+        break;
+    case 0x24:
+        m_count.Load(m_regs[0x22], 1000);
+        break;
+    case 0x25:
+        m_count.Stop();
+        break;
+    default:
+        break;
+    }
+}
+
+void BypassController::SetSegments(std::uint8_t mask, bool onlySet)
+{
+    for (std::size_t i = 0; i < m_bypass.size(); ++i) {
+        const bool bit = (mask >> i) & 1;
+        if (bit || !onlySet)
+            m_bypass[i] = bit;
+    }
+}
+
+void BypassController::Run(unsigned long long ms)
+{
+    if (m_count.Run(ms))
+        SetSegments(m_regs[0x11], true);
+}
+
+} // namespace bypass::sim

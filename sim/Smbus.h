@@ -1,0 +1,92 @@
+// PCI configuration mechanism 1, an Intel-style SMBus host controller and
+// the bypass controller that the G41-LS board has on that bus.
+#pragma once
+
+#include "sim/SimDevice.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace bypass::sim {
+
+// Configuration mechanism 1: a 32-bit write to 0xCF8 latches the address
+// (bit 31 enable, bus, device, function, register); 0xCFC to 0xCFF then
+// reach that dword. Functions that are not there read all ones.
+class PciConfigSpace : public SimDevice {
+public:
+    bool Decodes(std::uint32_t port) const override { return port >= 0xCF8 && port <= 0xCFF; }
+    std::uint32_t Read(std::uint32_t port, unsigned width) override;
+    void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
+
+    void SetDword(
+        unsigned bus, unsigned device, unsigned function, unsigned reg, std::uint32_t value);
+
+private:
+    std::uint32_t m_address = 0;
+    std::map<std::uint32_t, std::uint32_t> m_dwords;
+};
+
+// A device on the bus that takes byte-data writes.
+class SmbusSlave {
+public:
+    virtual ~SmbusSlave() = default;
+    virtual void WriteByte(std::uint8_t command, std::uint8_t value) = 0;
+};
+
+// The host controller's registers at its I/O base B: status at B (bit 0
+// busy, bit 1 done, bit 2 device error, bit 4 killed; written 1 to clear),
+// control at B+2 (0x40 start, protocol in bits 4-2, 0x02 kill), command at
+// B+3, slave address at B+4 and data at B+5. A started transaction finishes
+// at once: done when a device answers the address, device error when none
+// does or the protocol is not a byte-data write.
+class SmbusHost : public SimDevice {
+public:
+    explicit SmbusHost(std::uint16_t base)
+        : m_base(base)
+    {
+    }
+
+    bool Decodes(std::uint32_t port) const override { return port >= m_base && port < m_base + 8u; }
+    std::uint32_t Read(std::uint32_t port, unsigned width) override;
+    void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
+
+    void Attach(std::uint8_t address, SmbusSlave& slave) { m_slaves[address] = &slave; }
+
+private:
+    void Start(std::uint8_t control);
+
+    std::uint16_t m_base;
+    std::uint8_t m_regs[8] = {};
+    std::map<std::uint8_t, SmbusSlave*> m_slaves;
+};
+
+// The bypass controller at SMBus address 0x37. Register 0x12 puts the
+// segments whose bits are set into bypass and the others back to normal;
+// 0x11 names the segments that a watchdog expiry puts into bypass; 0x10
+// is kept. A write to 0x24 starts or reloads the watchdog with the seconds
+// in 0x22 (0 does not run), a write to 0x25 stops it.
+class BypassController : public SmbusSlave {
+public:
+    explicit BypassController(unsigned segments)
+        : m_bypass(segments, false)
+    {
+    }
+
+    void WriteByte(std::uint8_t command, std::uint8_t value) override;
+    void Run(unsigned long long ms);
+
+    bool Bypassed(unsigned segment) const { return m_bypass.at(segment); }
+    std::uint8_t Register(std::uint8_t reg) const { return m_regs[reg]; }
+    bool WatchdogRunning() const { return m_count.Running(); }
+    unsigned long long WatchdogSecondsLeft() const { return m_count.SecondsLeft(); }
+
+private:
+    void SetSegments(std::uint8_t mask, bool onlySet);
+
+    std::uint8_t m_regs[256] = {};
+    std::vector<bool> m_bypass;
+    Countdown m_count;
+};
+
+} // namespace bypass::sim

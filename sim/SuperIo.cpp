@@ -1,0 +1,222 @@
+#include "sim/SuperIo.h"
+
+namespace bypass::sim {
+namespace {
+
+constexpr unsigned long long kSecondMs = 1000;
+constexpr unsigned long long kMinuteMs = 60 * kSecondMs;
+
+} // namespace
+
+SuperIoChip::SuperIoChip(std::uint16_t indexPort)
+    : m_indexPort(indexPort)
+    , m_devices(256 * 256, 0)
+{
+}
+
+bool SuperIoChip::Decodes(std::uint32_t port) const
+{
+    return port == m_indexPort || port == m_indexPort + 1u;
+}
+
+std::uint8_t& SuperIoChip::Cell(std::uint8_t device, std::uint8_t reg)
+{
+    return reg < m_global.size() ? m_global[reg] : m_devices[device * 256u + reg];
+}
+
+std::uint8_t SuperIoChip::Register(std::uint8_t device, std::uint8_t reg) const
+{
+    return reg < m_global.size() ? m_global[reg] : m_devices[device * 256u + reg];
+}
+
+void SuperIoChip::SetRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    Cell(device, reg) = value;
+}
+
+std::uint32_t SuperIoChip::Read(std::uint32_t port, unsigned)
+{
+    if (!m_configMode)
+        return 0xFF;
+    if (port == m_indexPort)
+        return m_index;
+    return RegisterRead(SelectedDevice(), m_index);
+}
+
+void SuperIoChip::Write(std::uint32_t port, unsigned, std::uint32_t value)
+{
+    const auto byte = std::uint8_t(value);
+    if (port == m_indexPort) {
+        if (m_configMode)
+            IndexByte(byte);
+        else
+            KeyByte(byte);
+    } else if (m_configMode) {
+        RegisterWritten(SelectedDevice(), m_index, byte);
+    }
+}
+
+void SuperIoChip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    Cell(device, reg) = value;
+}
+
+std::uint8_t SuperIoChip::RegisterRead(std::uint8_t device, std::uint8_t reg)
+{
+    return Register(device, reg);
+}
+
+void SuperIoChip::Fire()
+{
+    if (onExpiry)
+        onExpiry();
+}
+
+void W83627ProtocolChip::KeyByte(std::uint8_t value)
+{
+    // Two 0x87 in a row; anything else starts the key over.
+    if (value == 0x87 && m_firstKey)
+        Enter();
+    m_firstKey = value == 0x87 && !m_firstKey;
+}
+
+void W83627ProtocolChip::IndexByte(std::uint8_t value)
+{
+    if (value == 0xAA) {
+        Leave();
+        m_firstKey = false;
+        return;
+    }
+    m_index = value;
+}
+
+void W83627Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    if (device != 8 || reg < 0x30) {
+        SuperIoChip::RegisterWritten(device, reg, value);
+        return;
+    }
+    switch (reg) {
+    case 0xF6:
+        SetRegister(8, reg, value);
+        m_count.Load(value, (Register(8, 0xF5) & 0x08) ? kMinuteMs : kSecondMs);
+        break;
+    case 0xF7: {
+        // Status bit 4 only clears; the force bit 5 never reads back as 1.
+        const std::uint8_t status = Register(8, 0xF7) & value & 0x10;
+        SetRegister(8, reg, std::uint8_t((value & ~0x30) | status));
+        if ((value & 0x20) && Active())
+            Expire();
+        break;
+    }
+    default:
+        SetRegister(8, reg, value);
+    }
+}
+
+std::uint8_t W83627Chip::RegisterRead(std::uint8_t device, std::uint8_t reg)
+{
+    if (device == 8 && reg == 0xF6)
+        return std::uint8_t(m_count.UnitsLeft());
+    return Register(device, reg);
+}
+
+void W83627Chip::Run(unsigned long long ms)
+{
+    if (Active() && m_count.Run(ms))
+        Expire();
+}
+
+void W83627Chip::Expire()
+{
+    m_count.Stop();
+    SetRegister(8, 0xF7, Register(8, 0xF7) | 0x10);
+    Fire();
+}
+
+void F71Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    if (device != 7 || reg < 0x30) {
+        SuperIoChip::RegisterWritten(device, reg, value);
+        return;
+    }
+    switch (reg) {
+    case 0xF5: {
+        // Writing 1 to the status bit 6 clears it; writing 0 keeps it.
+        const std::uint8_t status = Register(7, 0xF5) & ~value & 0x40;
+        SetRegister(7, reg, std::uint8_t((value & ~0x40) | status));
+        break;
+    }
+    case 0xF6:
+        SetRegister(7, reg, value);
+        m_count.Load(value, (Register(7, 0xF5) & 0x08) ? kMinuteMs : kSecondMs);
+        break;
+    default:
+        SetRegister(7, reg, value);
+    }
+}
+
+std::uint8_t F71Chip::RegisterRead(std::uint8_t device, std::uint8_t reg)
+{
+    if (device == 7 && reg == 0xF6)
+        return std::uint8_t(m_count.UnitsLeft());
+    return Register(device, reg);
+}
+
+void F71Chip::Run(unsigned long long ms)
+{
+    if (!Enabled() || !m_count.Run(ms))
+        return;
+    SetRegister(7, 0xF5, Register(7, 0xF5) | 0x40);
+    if (OutputEnabled())
+        Fire();
+}
+
+void Ite87Chip::KeyByte(std::uint8_t value)
+{
+    static constexpr std::uint8_t kKey[] = {0x87, 0x01, 0x55, 0x55};
+    if (value == kKey[m_keyStep]) {
+        ++m_keyStep;
+    } else {
+        m_keyStep = value == kKey[0] ? 1 : 0;
+    }
+    if (m_keyStep == sizeof kKey) {
+        m_keyStep = 0;
+        Enter();
+    }
+}
+
+void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    if (reg == 0x02) {
+        // Configuration control: bit 1 returns the chip to the "wait for
+        // key" state; the register itself keeps nothing.
+        if (value & 0x02)
+            Leave();
+        return;
+    }
+    SuperIoChip::RegisterWritten(device, reg, value);
+    if (device != 7)
+        return;
+    const unsigned long long unitMs = (Register(7, 0x72) & 0x80) ? kSecondMs : kMinuteMs;
+    if (reg == 0x73 || reg == 0x74)
+        m_count.Load(Register(7, 0x73) | (Register(7, 0x74) << 8), unitMs);
+    else if (reg == 0x72 && m_count.Running())
+        m_count.Load(m_count.UnitsLeft(), unitMs); // the unit applies to the count as it stands
+}
+
+void Ite87Chip::Run(unsigned long long ms)
+{
+    if (m_count.Run(ms))
+        Fire();
+}
+
+bool Ite87Chip::PinIsOutput(unsigned set, std::uint8_t mask) const
+{
+    const auto offset = std::uint8_t(set - 1);
+    return (Register(0, std::uint8_t(0x25 + offset)) & mask)
+        && (Register(7, std::uint8_t(0xC0 + offset)) & mask)
+        && (Register(7, std::uint8_t(0xC8 + offset)) & mask);
+}
+
+} // namespace bypass::sim

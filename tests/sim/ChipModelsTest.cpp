@@ -1,0 +1,133 @@
+// The models' own protocols, driven through raw port accesses: a model that
+// answered a wrong sequence would hide a tool's mistake.
+#include "framework/ToolFactory.h"
+#include "sim/BoardModel.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+namespace {
+
+using namespace bypass::sim;
+
+void Send(BoardModel& board, std::initializer_list<std::pair<std::uint16_t, std::uint8_t>> writes)
+{
+    for (const auto& write : writes)
+        board.Out8(write.first, write.second);
+}
+
+std::uint8_t ReadRegister(BoardModel& board, std::uint16_t index, std::uint8_t reg)
+{
+    board.Out8(index, reg);
+    return board.In8(std::uint16_t(index + 1));
+}
+
+TEST(ChipModels, W83627NeedsTwoKeysInARowAndIgnoresDataOutsideConfiguration)
+{
+    auto board = CreateBoardModel(6);
+    Send(*board, {{0x4E, 0x87}, {0x4E, 0x01}, {0x4E, 0x87}});
+    EXPECT_FALSE(board->SuperIoInConfigMode()) << "an interrupted key";
+    Send(*board, {{0x4E, 0x07}, {0x4F, 0x08}, {0x4E, 0xF6}, {0x4F, 0x09}});
+    EXPECT_EQ(board->In8(0x4F), 0xFF);
+
+    Send(*board, {{0x4E, 0x87}, {0x4E, 0x87}});
+    ASSERT_TRUE(board->SuperIoInConfigMode());
+    EXPECT_EQ(ReadRegister(*board, 0x4E, 0x07), 0x00) << "the data write above was ignored";
+    Send(*board,
+        {{0x4E, 0x07}, {0x4F, 0x08}, {0x4E, 0x30}, {0x4F, 0x01}, {0x4E, 0xF6}, {0x4F, 0x0A}});
+    EXPECT_EQ(ReadRegister(*board, 0x4E, 0xF6), 0x0A);
+    board->Advance(4000);
+    EXPECT_EQ(ReadRegister(*board, 0x4E, 0xF6), 0x06) << "the counter counts down";
+    Send(*board, {{0x4E, 0xF7}, {0x4F, 0x20}}); // force expiry
+    EXPECT_EQ(ReadRegister(*board, 0x4E, 0xF7), 0x10) << "status set, force bit gone";
+    Send(*board, {{0x4F, 0x00}, {0x4F, 0x10}});
+    EXPECT_EQ(board->In8(0x4F), 0x00) << "a 0 clears the status and a 1 cannot set it";
+    Send(*board, {{0x4E, 0xAA}});
+    EXPECT_FALSE(board->SuperIoInConfigMode());
+    EXPECT_EQ(board->Relays(), std::vector<Relay>(2, Relay::Bypass));
+}
+
+TEST(ChipModels, Ite87KeyOrderAndLeavingThroughRegister2)
+{
+    auto board = CreateBoardModel(10);
+    Send(*board, {{0x2E, 0x87}, {0x2E, 0x55}, {0x2E, 0x01}, {0x2E, 0x55}});
+    EXPECT_FALSE(board->SuperIoInConfigMode());
+    Send(*board, {{0x2E, 0x87}, {0x2E, 0x87}, {0x2E, 0x01}, {0x2E, 0x55}, {0x2E, 0x55}});
+    EXPECT_TRUE(board->SuperIoInConfigMode()) << "a repeated first byte starts the key over";
+    Send(*board, {{0x2E, 0x02}, {0x2F, 0x01}});
+    EXPECT_TRUE(board->SuperIoInConfigMode()) << "only bit 1 of register 2 leaves";
+    Send(*board,
+        {{0x2E, 0x07}, {0x2F, 0x07}, {0x2E, 0x72}, {0x2F, 0x80}, {0x2E, 0x73}, {0x2F, 0x1E},
+            {0x2E, 0x02}, {0x2F, 0x02}});
+    EXPECT_FALSE(board->SuperIoInConfigMode());
+    EXPECT_EQ(board->Watchdog().seconds, 30u);
+    Send(*board, {{0x2E, 0x73}, {0x2F, 0x00}});
+    EXPECT_TRUE(board->Watchdog().running) << "the data write went nowhere";
+}
+
+TEST(ChipModels, GpioBankByteAndWordViewsAreTheSameRegisters)
+{
+    auto board = CreateBoardModel(10);
+    board->Out16(0x538, 0x1234);
+    EXPECT_EQ(board->In8(0x538), 0x34);
+    EXPECT_EQ(board->In8(0x539), 0x12);
+    board->Out8(0x50D, 0xAB);
+    EXPECT_EQ(board->In16(0x50C), 0xAB00);
+    EXPECT_EQ(board->In32(0x500), 0x00004200u)
+        << "select of lines 9 and 14 as the firmware left it";
+}
+
+TEST(ChipModels, PciMechanismOneAndTheSmbusHost)
+{
+    auto board = CreateBoardModel(5003);
+    board->Out32(0xCF8, 0x8000FB08);
+    EXPECT_EQ(board->In32(0xCFC), 0x0C050002u);
+    EXPECT_EQ(board->In16(0xCFE), 0x0C05);
+    board->Out8(0xCF8, 0x00); // a byte access does not reach the address latch
+    EXPECT_EQ(board->In32(0xCF8), 0x8000FB08u);
+    board->Out32(0xCF8, 0x8000FA20); // device 31, function 2: nothing there
+    EXPECT_EQ(board->In32(0xCFC), 0xFFFFFFFFu);
+    board->Out32(0xCF8, 0x0000FB20); // enable bit clear
+    EXPECT_EQ(board->In32(0xCFC), 0xFFFFFFFFu);
+
+    // A byte-data write to an address nobody answers, then to the controller.
+    Send(*board, {{0xF003, 0x12}, {0xF004, 0x38 << 1}, {0xF005, 0x05}, {0xF002, 0x48}});
+    EXPECT_EQ(board->In8(0xF000), 0x04);
+    Send(*board, {{0xF000, 0xFF}, {0xF004, 0x37 << 1}, {0xF002, 0x48}});
+    EXPECT_EQ(board->In8(0xF000), 0x02);
+    EXPECT_EQ(board->Relays(), (std::vector<Relay>{Relay::Bypass, Relay::Normal, Relay::Bypass}));
+    Send(*board, {{0xF000, 0xFF}, {0xF002, 0x02}});
+    EXPECT_EQ(board->In8(0xF000), 0x10) << "kill";
+}
+
+TEST(ChipModels, CountAccessesAndTheProtocolsPauses)
+{
+    struct Case {
+        int type;
+        void (*operation)(CBypassTool&);
+        unsigned long long accesses, ms;
+    };
+    const Case cases[] = {
+        {10, [](CBypassTool& t) { t.EnableWDT(); }, 10, 0},
+        {1, [](CBypassTool& t) { t.EnableWDT(); }, 1, 0},
+        {4, [](CBypassTool& t) { t.EnableBypass(); }, 1, 0},
+        // keys 2, device 8 select 5, force expiry 3, two latches of 10, exit 1
+        {6, [](CBypassTool& t) { t.EnableBypass(); }, 31, 600},
+        {5002, [](CBypassTool& t) { t.EnableBypass(); }, 31, 1100},
+        {9, [](CBypassTool& t) { t.DisableWDT(); }, 11, 0},
+    };
+    for (const Case& c : cases) {
+        auto board = CreateBoardModel(c.type);
+        bypass::PortBackend* previous = bypass::SetPortBackend(board.get());
+        std::unique_ptr<CBypassTool> tool(bypass::MakeBypassTool(c.type));
+        c.operation(*tool);
+        EXPECT_EQ(board->Accesses(), c.accesses) << "type " << c.type;
+        EXPECT_EQ(board->ElapsedMs(), c.ms) << "type " << c.type;
+        bypass::SetPortBackend(previous);
+    }
+}
+
+} // namespace
