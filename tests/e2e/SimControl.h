@@ -20,7 +20,7 @@
 #define SIM_SCRIPT_READS SIM_CONTROL(0x901)
 /* Output: the SimTraceEntry records so far, oldest first. */
 #define SIM_FETCH_TRACE SIM_CONTROL(0x902)
-/* Empties the trace and zeroes the counts. No buffers. */
+/* Empties the trace and zeroes the counts of opens, closes and drops. No buffers. */
 #define SIM_CLEAR_TRACE SIM_CONTROL(0x903)
 /* Output: one SimCounts. */
 #define SIM_FETCH_COUNTS SIM_CONTROL(0x904)
@@ -47,6 +47,7 @@ typedef struct SimCounts {
     unsigned long opens;
     unsigned long closes;
     unsigned long dropped; /* trace entries that did not fit */
+    unsigned long openNow; /* handles open now; kept by SIM_RESET and SIM_CLEAR_TRACE */
 } SimCounts;
 
 /* The trace holds this many entries; later ones are only counted. */

@@ -7,8 +7,8 @@
  * close of the PortTalk device, is appended to a trace that a test fetches
  * through the control device "\\.\PortTalkSim".
  *
- * Requests arrive one at a time (the library is single-threaded and the
- * tests run their scenarios in sequence), so the state needs no lock.
+ * Wine's winedevice dispatches requests on more than one thread, so every
+ * request takes the state's lock for the whole of its effect.
  */
 #include "driver/PortAccess.h"
 #include "tests/e2e/SimControl.h"
@@ -22,10 +22,20 @@ static ULONG g_scriptCount;
 static SimTraceEntry g_trace[SIM_TRACE_CAPACITY];
 static ULONG g_traceCount;
 static SimCounts g_counts;
+static KSPIN_LOCK g_lock;
 
 static PDEVICE_OBJECT g_controlDevice;
 static UNICODE_STRING g_controlName = RTL_CONSTANT_STRING(L"\\Device\\PortTalkSim");
 static UNICODE_STRING g_controlLink = RTL_CONSTANT_STRING(L"\\DosDevices\\PortTalkSim");
+
+static KIRQL Lock(void)
+{
+    KIRQL previous;
+    KeAcquireSpinLock(&g_lock, &previous);
+    return previous;
+}
+
+static void Unlock(KIRQL previous) { KeReleaseSpinLock(&g_lock, previous); }
 
 static void Record(UCHAR event, UCHAR width, USHORT port, ULONG value)
 {
@@ -44,7 +54,7 @@ static void Record(UCHAR event, UCHAR width, USHORT port, ULONG value)
 static void ClearTrace(void)
 {
     g_traceCount = 0;
-    RtlZeroMemory(&g_counts, sizeof g_counts);
+    g_counts.opens = g_counts.closes = g_counts.dropped = 0;
 }
 
 static void Reset(void)
@@ -77,6 +87,7 @@ static ULONG WidthMask(UCHAR width) { return width == 32 ? 0xFFFFFFFFul : (1ul <
 static ULONG Read(USHORT port, UCHAR width)
 {
     ULONG i;
+    KIRQL previous = Lock();
     ULONG value = Held(port, width);
     for (i = 0; i < g_scriptCount; ++i) {
         if (!g_scriptUsed[i] && g_script[i].port == port) {
@@ -86,13 +97,16 @@ static ULONG Read(USHORT port, UCHAR width)
         }
     }
     Record(SIM_EVENT_READ, width, port, value);
+    Unlock(previous);
     return value;
 }
 
 static void Write(USHORT port, UCHAR width, ULONG value)
 {
+    KIRQL previous = Lock();
     Hold(port, width, value);
     Record(SIM_EVENT_WRITE, width, port, value);
+    Unlock(previous);
 }
 
 UCHAR PortRead8(USHORT port) { return (UCHAR)Read(port, 8); }
@@ -104,14 +118,20 @@ void PortWrite32(USHORT port, ULONG value) { Write(port, 32, value); }
 
 void PortAccessDeviceOpened(void)
 {
+    KIRQL previous = Lock();
     ++g_counts.opens;
+    ++g_counts.openNow;
     Record(SIM_EVENT_OPEN, 0, 0, 0);
+    Unlock(previous);
 }
 
 void PortAccessDeviceClosed(void)
 {
+    KIRQL previous = Lock();
     ++g_counts.closes;
+    --g_counts.openNow;
     Record(SIM_EVENT_CLOSE, 0, 0, 0);
+    Unlock(previous);
 }
 
 static NTSTATUS AddScriptedReads(const SimScriptedRead* reads, ULONG size)
@@ -164,11 +184,14 @@ NTSTATUS PortAccessOwnDeviceRequest(PDEVICE_OBJECT device, PIRP irp)
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     NTSTATUS status = STATUS_SUCCESS;
     ULONG_PTR answered = 0;
+    KIRQL previous;
     (void)device;
+    previous = Lock();
     if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL)
         status = ServeControl(stack->Parameters.DeviceIoControl.IoControlCode,
             irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
             stack->Parameters.DeviceIoControl.OutputBufferLength, &answered);
+    Unlock(previous);
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = answered;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -186,6 +209,7 @@ NTSTATUS PortAccessStart(PDRIVER_OBJECT driver)
         IoDeleteDevice(g_controlDevice);
         return status;
     }
+    KeInitializeSpinLock(&g_lock);
     Reset();
     return STATUS_SUCCESS;
 }
