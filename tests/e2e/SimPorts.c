@@ -1,0 +1,222 @@
+/* A simulated x86 I/O port space behind the PortTalk device, for tests.
+ *
+ * Each of the 65536 ports holds a byte; a 16- or 32-bit access covers
+ * consecutive ports, least significant byte first, as on the real bus.
+ * Reads can be scripted per port: queued answers are used up in order
+ * before the port's own bytes answer again. Every access, and every open and
+ * close of the PortTalk device, is appended to a trace that a test fetches
+ * through the control device "\\.\PortTalkSim".
+ *
+ * Wine's winedevice dispatches requests on more than one thread, so every
+ * request takes the state's lock for the whole of its effect.
+ */
+#include "driver/PortAccess.h"
+#include "tests/e2e/SimControl.h"
+
+#define SCRIPT_CAPACITY 4096
+
+static UCHAR g_ports[0x10000];
+static SimScriptedRead g_script[SCRIPT_CAPACITY];
+static BOOLEAN g_scriptUsed[SCRIPT_CAPACITY];
+static ULONG g_scriptCount;
+static SimTraceEntry g_trace[SIM_TRACE_CAPACITY];
+static ULONG g_traceCount;
+static SimCounts g_counts;
+static KSPIN_LOCK g_lock;
+
+static PDEVICE_OBJECT g_controlDevice;
+static UNICODE_STRING g_controlName = RTL_CONSTANT_STRING(L"\\Device\\PortTalkSim");
+static UNICODE_STRING g_controlLink = RTL_CONSTANT_STRING(L"\\DosDevices\\PortTalkSim");
+
+static KIRQL Lock(void)
+{
+    KIRQL previous;
+    KeAcquireSpinLock(&g_lock, &previous);
+    return previous;
+}
+
+static void Unlock(KIRQL previous) { KeReleaseSpinLock(&g_lock, previous); }
+
+static void Record(UCHAR event, UCHAR width, USHORT port, ULONG value)
+{
+    SimTraceEntry* entry;
+    if (g_traceCount == SIM_TRACE_CAPACITY) {
+        ++g_counts.dropped;
+        return;
+    }
+    entry = &g_trace[g_traceCount++];
+    entry->event = event;
+    entry->width = width;
+    entry->port = port;
+    entry->value = value;
+}
+
+static void ClearTrace(void)
+{
+    g_traceCount = 0;
+    g_counts.opens = g_counts.closes = g_counts.dropped = 0;
+}
+
+static void Reset(void)
+{
+    RtlFillMemory(g_ports, sizeof g_ports, 0xFF);
+    g_scriptCount = 0;
+    ClearTrace();
+}
+
+/* The port's bytes, little-endian; the space wraps at 0xFFFF like the
+ * 16-bit port address does. */
+static ULONG Held(USHORT port, UCHAR width)
+{
+    ULONG value = 0;
+    UCHAR i;
+    for (i = 0; i < width / 8; ++i)
+        value |= (ULONG)g_ports[(USHORT)(port + i)] << (8 * i);
+    return value;
+}
+
+static void Hold(USHORT port, UCHAR width, ULONG value)
+{
+    UCHAR i;
+    for (i = 0; i < width / 8; ++i)
+        g_ports[(USHORT)(port + i)] = (UCHAR)(value >> (8 * i));
+}
+
+static ULONG WidthMask(UCHAR width) { return width == 32 ? 0xFFFFFFFFul : (1ul << width) - 1; }
+
+static ULONG Read(USHORT port, UCHAR width)
+{
+    ULONG i;
+    KIRQL previous = Lock();
+    ULONG value = Held(port, width);
+    for (i = 0; i < g_scriptCount; ++i) {
+        if (!g_scriptUsed[i] && g_script[i].port == port) {
+            g_scriptUsed[i] = TRUE;
+            value = g_script[i].value & WidthMask(width);
+            break;
+        }
+    }
+    Record(SIM_EVENT_READ, width, port, value);
+    Unlock(previous);
+    return value;
+}
+
+static void Write(USHORT port, UCHAR width, ULONG value)
+{
+    KIRQL previous = Lock();
+    Hold(port, width, value);
+    Record(SIM_EVENT_WRITE, width, port, value);
+    Unlock(previous);
+}
+
+UCHAR PortRead8(USHORT port) { return (UCHAR)Read(port, 8); }
+USHORT PortRead16(USHORT port) { return (USHORT)Read(port, 16); }
+ULONG PortRead32(USHORT port) { return Read(port, 32); }
+void PortWrite8(USHORT port, UCHAR value) { Write(port, 8, value); }
+void PortWrite16(USHORT port, USHORT value) { Write(port, 16, value); }
+void PortWrite32(USHORT port, ULONG value) { Write(port, 32, value); }
+
+void PortAccessDeviceOpened(void)
+{
+    KIRQL previous = Lock();
+    ++g_counts.opens;
+    ++g_counts.openNow;
+    Record(SIM_EVENT_OPEN, 0, 0, 0);
+    Unlock(previous);
+}
+
+void PortAccessDeviceClosed(void)
+{
+    KIRQL previous = Lock();
+    ++g_counts.closes;
+    --g_counts.openNow;
+    Record(SIM_EVENT_CLOSE, 0, 0, 0);
+    Unlock(previous);
+}
+
+static NTSTATUS AddScriptedReads(const SimScriptedRead* reads, ULONG size)
+{
+    ULONG count = size / sizeof *reads;
+    ULONG i;
+    if (size % sizeof *reads || count > SCRIPT_CAPACITY - g_scriptCount)
+        return STATUS_INVALID_PARAMETER;
+    for (i = 0; i < count; ++i) {
+        g_script[g_scriptCount] = reads[i];
+        g_scriptUsed[g_scriptCount++] = FALSE;
+    }
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS CopyOut(
+    void* buffer, ULONG outSize, const void* data, ULONG size, ULONG_PTR* answered)
+{
+    if (outSize < size)
+        return STATUS_BUFFER_TOO_SMALL;
+    RtlCopyMemory(buffer, data, size);
+    *answered = size;
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS ServeControl(
+    ULONG code, void* buffer, ULONG inSize, ULONG outSize, ULONG_PTR* answered)
+{
+    *answered = 0;
+    switch (code) {
+    case SIM_RESET:
+        Reset();
+        return STATUS_SUCCESS;
+    case SIM_SCRIPT_READS:
+        return AddScriptedReads(buffer, inSize);
+    case SIM_FETCH_TRACE:
+        return CopyOut(buffer, outSize, g_trace, g_traceCount * sizeof *g_trace, answered);
+    case SIM_CLEAR_TRACE:
+        ClearTrace();
+        return STATUS_SUCCESS;
+    case SIM_FETCH_COUNTS:
+        return CopyOut(buffer, outSize, &g_counts, sizeof g_counts, answered);
+    default:
+        return STATUS_INVALID_DEVICE_REQUEST;
+    }
+}
+
+NTSTATUS PortAccessOwnDeviceRequest(PDEVICE_OBJECT device, PIRP irp)
+{
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    NTSTATUS status = STATUS_SUCCESS;
+    ULONG_PTR answered = 0;
+    KIRQL previous;
+    (void)device;
+    previous = Lock();
+    if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL)
+        status = ServeControl(stack->Parameters.DeviceIoControl.IoControlCode,
+            irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
+            stack->Parameters.DeviceIoControl.OutputBufferLength, &answered);
+    Unlock(previous);
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = answered;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS PortAccessStart(PDRIVER_OBJECT driver)
+{
+    NTSTATUS status = IoCreateDevice(
+        driver, 0, &g_controlName, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_controlDevice);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = IoCreateSymbolicLink(&g_controlLink, &g_controlName);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(g_controlDevice);
+        return status;
+    }
+    KeInitializeSpinLock(&g_lock);
+    Reset();
+    return STATUS_SUCCESS;
+}
+
+void PortAccessStop(PDRIVER_OBJECT driver)
+{
+    (void)driver;
+    IoDeleteSymbolicLink(&g_controlLink);
+    IoDeleteDevice(g_controlDevice);
+}
