@@ -3,9 +3,9 @@
 # the DLL installs the driver and registers its service, Wine refuses to start
 # it from the relative ImagePath, and with the path made absolute the next
 # init starts it and opens the device. After that init opens it at once.
-# Usage: first-use.sh WINE-WRAPPER INIT-PROBE PREFIX
+# Usage: first-use.sh WINE-WRAPPER WINESERVER INIT-PROBE PREFIX
 set -u
-wine="$1" probe="$2" prefix="$3"
+wine="$1" wineserver="$2" probe="$3" prefix="$4"
 key='HKLM\System\CurrentControlSet\Services\PortTalk'
 
 fail() {
@@ -47,8 +47,17 @@ for value in 'Type +REG_DWORD +0x1$' 'Start +REG_DWORD +0x3$' 'ErrorControl +REG
 $service"
 done
 
+# Wine 8's service manager loses a service it created when another program
+# runs in the same session before the next one asks for it; a new session
+# reads the service from the registry. So the registry is edited, and the
+# next init runs, each in a session of its own, as after a reboot.
+new_session() {
+    WINEPREFIX="$prefix" "$wineserver" -k -w 2>/dev/null
+}
+new_session
 "$wine" reg add "$key" /v ImagePath /t REG_EXPAND_SZ \
     /d 'C:\windows\system32\drivers\PortTalk.sys' /f >/dev/null || fail "cannot rewrite ImagePath"
+new_session
 
 expect_init "the next init" "PortTalk: The PortTalk driver has been successfully started.
 init -> 1"
