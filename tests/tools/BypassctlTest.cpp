@@ -176,6 +176,13 @@ TEST(Bypassctl, UnsupportedOperationsAndBoardFailuresHaveTheirExitCodes)
     EXPECT_EQ(-1, failed.json()["result"]);
     EXPECT_NE(std::string::npos, failed.err.find("the board answered -1 to EnableBypass"));
     EXPECT_NE(std::string::npos, failed.trace.find("out8 4E AA\nclose\n"));
+    // The 945GM-MS tool answers -1 to restart arming after arming in full:
+    // the failure still shows the watchdog it left running.
+    const Outcome armed
+        = Ctl({"wdt", "arm", "--simulate", "MS-9641", "--action", "restart", "--timeout", "10"});
+    EXPECT_EQ(5, armed.code);
+    EXPECT_NE(std::string::npos,
+        armed.out.find("simulated watchdog: running, 10 s left, expiry action restart\n"));
 
     // A board that is not in the catalogue has nothing this tool can drive.
     g_reportedProduct = "Base Board";
