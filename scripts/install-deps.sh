@@ -2,7 +2,8 @@
 # Installs what building and testing BypassTool needs on Debian 12:
 # the native toolchain and GoogleTest, mingw-w64 for the Windows DLL, and
 # Wine to run the Windows build's tests, clang with its sanitizer and libFuzzer
-# runtimes for the sanitizer build and the fuzzer.
+# runtimes for the sanitizer build and the fuzzer, and valgrind for the
+# memcheck run of bypassctl.
 set -eu
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -11,5 +12,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ make libgtest-dev libgmock-dev googletest \
   libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 util-linux \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
-  clang-14 libclang-rt-14-dev \
+  clang-14 libclang-rt-14-dev valgrind \
   >/dev/null

@@ -1,6 +1,7 @@
 // bypassctl's commands run in-process against simulated boards: what they
-// print, their JSON, exit codes, the port traffic they cause, and that bad
-// input is refused before any port is touched.
+// print, their JSON, exit codes, the port traffic they cause, the state the
+// board's hardware is left in, and that bad input is refused before any port
+// is touched. Every run starts from the board's power-on state.
 #include "Cli.h"
 
 #include "framework/BaseboardQuery.h"
@@ -143,6 +144,9 @@ TEST(Bypassctl, BadInputIsRefusedBeforeAnyPortAccess)
             "clamped to code 7"},
         {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "30"},
             "shorter than the timeout of 30 s"},
+        // Code 5 may mean 16 s on the NEXCOM board.
+        {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "16"},
+            "shorter than the 16 s the board may count for the timeout of 30 s"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = Ctl(c.args);
@@ -172,6 +176,13 @@ TEST(Bypassctl, UnsupportedOperationsAndBoardFailuresHaveTheirExitCodes)
     EXPECT_EQ(-1, failed.json()["result"]);
     EXPECT_NE(std::string::npos, failed.err.find("the board answered -1 to EnableBypass"));
     EXPECT_NE(std::string::npos, failed.trace.find("out8 4E AA\nclose\n"));
+    // The 945GM-MS tool answers -1 to restart arming after arming in full:
+    // the failure still shows the watchdog it left running.
+    const Outcome armed
+        = Ctl({"wdt", "arm", "--simulate", "MS-9641", "--action", "restart", "--timeout", "10"});
+    EXPECT_EQ(5, armed.code);
+    EXPECT_NE(std::string::npos,
+        armed.out.find("simulated watchdog: running, 10 s left, expiry action restart\n"));
 
     // A board that is not in the catalogue has nothing this tool can drive.
     g_reportedProduct = "Base Board";
@@ -185,11 +196,29 @@ TEST(Bypassctl, UnsupportedOperationsAndBoardFailuresHaveTheirExitCodes)
 
 TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
 {
+    // G41-MS from power-on: device 8 selected, both segments latched to
+    // normal (gate bit 7 of 0x48C up), status cleared, then 0x30, 0xF5, 0xF6.
     const Outcome msi
         = Ctl({"wdt", "arm", "--simulate", "MS-96E3", "--action", "bypass", "--timeout", "30"});
     EXPECT_EQ(0, msi.code);
-    EXPECT_NE(std::string::npos, msi.trace.find("out8 4E F5\nout8 4F 00\nout8 4E F6\nout8 4F 1E"));
+    const std::string strobe
+        = "sleep 50\nin8 48F -> 00\nout8 48F 01\nsleep 150\nout8 48F 00\nsleep 100\n";
+    EXPECT_EQ("open -> 0\nout8 4E 87\nout8 4E 87\n"
+              "out8 4E 2D\nin8 4F -> 00\nout8 4F 00\nout8 4E 07\nout8 4F 08\n"
+              "in8 48C -> 80\nin8 48C -> 80\nout8 48C 80\n"
+              "in8 4B8 -> 00\nout8 4B8 00\nin8 4B8 -> 00\nout8 4B8 C0\n"
+            + strobe
+            + "in8 48C -> 80\nin8 48C -> 80\nout8 48C C0\n"
+              "in8 4B8 -> C0\nout8 4B8 C0\nin8 4B8 -> C0\nout8 4B8 C0\n"
+            + strobe
+            + "out8 4E F7\nin8 4F -> 00\nout8 4F 00\nout8 4E 30\nout8 4F 01\n"
+              "out8 4E F5\nout8 4F 00\nout8 4E F6\nout8 4F 1E\nout8 4E AA\nclose\n",
+        msi.trace);
     EXPECT_NE(std::string::npos, msi.out.find("hardware: Super I/O register 0xF6 = 0x1E (30 s)"));
+    EXPECT_NE(
+        std::string::npos, msi.out.find("simulated relays: segment 0 normal, segment 1 normal"));
+    EXPECT_NE(std::string::npos,
+        msi.out.find("simulated watchdog: running, 30 s left, expiry action bypass"));
 
     const Json nexcom
         = Ctl({"wdt", "arm", "--simulate", "7", "--action", "restart", "--timeout", "30", "--json"})
@@ -198,38 +227,63 @@ TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
     EXPECT_EQ("restart", nexcom["action"]);
     EXPECT_NE(std::string::npos, nexcom["note"].get<std::string>().find("its own logic decides"));
 
-    // Bits 7-5 kept, bypass expiry (bit 4), code 3 for 8-15 s.
-    const Outcome c1045
-        = Ctl({"wdt", "arm", "--simulate", "1", "--action", "bypass", "--timeout", "10"});
-    EXPECT_EQ("open -> 0\nin8 F2 -> FF\nout8 F2 F3\nclose\n", c1045.trace);
+    // Port 0xF2 is 0 at power-on: bypass expiry (bit 4), code 3, which the
+    // board counts as 8 s.
+    const Outcome c1045 = Ctl(
+        {"wdt", "arm", "--simulate", "1", "--action", "restart", "--timeout", "10", "--json"});
+    EXPECT_EQ("open -> 0\nin8 F2 -> 00\nout8 F2 0B\nclose\n", c1045.trace);
+    EXPECT_EQ(Json::parse(R"({"relays":["normal"],"watchdog":{"running":true,"action":"restart",
+        "seconds_left":8},"restarts":0})"),
+        c1045.json()["board_state"]);
 
     // kick and enable use a new tool's stored 5 s; kick takes the action's slot.
     const Outcome kick = Ctl({"wdt", "kick", "--simulate", "6", "--action", "restart", "--json"});
     EXPECT_EQ(5, kick.json()["timeout_seconds"]);
     EXPECT_NE(std::string::npos, kick.trace.find("out8 4E F5\nout8 4F 02\nout8 4E F6\nout8 4F 05"));
-    // The 1045 board's EnableWDT only reads its port.
+    EXPECT_EQ("restart", kick.json()["board_state"]["watchdog"]["action"]);
+    EXPECT_EQ(5, kick.json()["board_state"]["watchdog"]["seconds_left"]);
+    // The 1045 board's EnableWDT only reads its port: nothing starts.
     const Outcome enable = Ctl({"wdt", "enable", "--simulate", "1"});
-    EXPECT_EQ("open -> 0\nin8 F2 -> FF\nclose\n", enable.trace);
+    EXPECT_EQ("open -> 0\nin8 F2 -> 00\nclose\n", enable.trace);
     EXPECT_NE(std::string::npos, enable.out.find("hardware: nothing: EnableWDT only reads"));
-    EXPECT_NE(std::string::npos, Ctl({"wdt", "stop", "--simulate", "7"}).trace.find("out8 F3 B7"));
+    EXPECT_NE(std::string::npos, enable.out.find("simulated watchdog: stopped"));
+    EXPECT_EQ("open -> 0\nin8 F3 -> 80\nout8 F3 B7\nclose\n",
+        Ctl({"wdt", "stop", "--simulate", "7"}).trace);
 }
 
 TEST(Bypassctl, BypassAndStatusDriveTheTool)
 {
+    // The NEXCOM logic powers up with control byte 0x80: ports in normal.
     const Outcome on = Ctl({"bypass", "on", "--simulate", "8", "--json"});
-    EXPECT_EQ("open -> 0\nin8 F3 -> FF\nout8 F3 7E\nclose\n", on.trace);
+    EXPECT_EQ("open -> 0\nin8 F3 -> 80\nout8 F3 7E\nclose\n", on.trace);
     EXPECT_EQ(0, on.json()["result"]);
     EXPECT_EQ("on", on.json()["bypass"]);
-    EXPECT_EQ("open -> 0\nin8 F3 -> FF\nout8 F3 BE\nclose\n",
-        Ctl({"bypass", "off", "--type", "8", "--simulate", "MS-96E3"}).trace);
+    EXPECT_EQ(Json::array({"bypass"}), on.json()["board_state"]["relays"]);
+    EXPECT_EQ(false, on.json()["board_state"]["watchdog"]["running"]);
+    // The NEXCOM tool on G41-MS hardware: nothing answers at 0xF3, and the
+    // G41 relays stay as they were.
+    const Outcome foreign = Ctl({"bypass", "off", "--type", "8", "--simulate", "MS-96E3"});
+    EXPECT_EQ("open -> 0\nin8 F3 -> FF\nout8 F3 BE\nclose\n", foreign.trace);
+    EXPECT_NE(std::string::npos,
+        foreign.out.find("simulated relays: segment 0 normal, segment 1 normal\n"
+                         "simulated watchdog: stopped\n"));
 
+    // The 945GM-MS bypass is the force-expiry bit and bits 0-3 of port 0x5E.
+    const Json gm = Ctl({"bypass", "on", "--simulate", "MS-9641", "--json"}).json();
+    EXPECT_EQ(Json::array({"bypass", "bypass"}), gm["board_state"]["relays"]);
+
+    // The device 7 registers of the H61-MS chip read 0 at power-on.
     const Json h61 = Ctl({"status", "--simulate", "MS-S0391", "--json"}).json();
-    EXPECT_EQ("0xf0=ff,0xf5=ff,0xf6=ff", h61["description"]);
+    EXPECT_EQ("0xf0=0,0xf5=0,0xf6=0", h61["description"]);
     EXPECT_EQ(true, h61["watchdog_supported"]);
     EXPECT_EQ(5, h61["timeout_seconds"]);
+    EXPECT_EQ(Json::array({"normal", "normal"}), h61["board_state"]["relays"]);
     const Json lw = Ctl({"status", "--simulate", "5001", "--json"}).json();
     EXPECT_EQ(false, lw["watchdog_supported"]);
     EXPECT_TRUE(lw["description"].is_null());
+    EXPECT_EQ("none", lw["board_state"]["watchdog"]["action"]);
+    EXPECT_NE(std::string::npos,
+        Ctl({"status", "--simulate", "0"}).out.find("simulated relays: none on this board"));
 }
 
 TEST(Bypassctl, KeepaliveRearmsUntilStoppedThenStopsTheWatchdog)
@@ -243,10 +297,13 @@ TEST(Bypassctl, KeepaliveRearmsUntilStoppedThenStopsTheWatchdog)
     const Json json = outcome.json();
     EXPECT_EQ(2, json["rearms"]);
     EXPECT_EQ("stopped", json["watchdog"]);
-    // Arm, two re-arms with code 5, then the normal control byte.
-    const std::string armed = "in8 F2 -> FF\nout8 F2 05\nin8 F3 -> FF\nout8 F3 F7\n";
-    EXPECT_EQ(
-        "open -> 0\n" + armed + armed + armed + "in8 F3 -> FF\nout8 F3 B7\nclose\n", outcome.trace);
+    // Arm from power-on, two re-arms with code 5, then the normal control byte.
+    const std::string rearmed = "in8 F2 -> 05\nout8 F2 05\nin8 F3 -> F7\nout8 F3 F7\n";
+    EXPECT_EQ("open -> 0\nin8 F2 -> 00\nout8 F2 05\nin8 F3 -> 80\nout8 F3 F7\n" + rearmed + rearmed
+            + "in8 F3 -> F7\nout8 F3 B7\nclose\n",
+        outcome.trace);
+    EXPECT_EQ(Json::array({"normal"}), json["board_state"]["relays"]);
+    EXPECT_EQ(false, json["board_state"]["watchdog"]["running"]);
 
     CountedStop soon(0);
     const Outcome left = Ctl({"keepalive", "--simulate", "7", "--timeout", "4", "--interval", "3",
@@ -254,8 +311,9 @@ TEST(Bypassctl, KeepaliveRearmsUntilStoppedThenStopsTheWatchdog)
         &soon);
     EXPECT_EQ(0, left.code);
     EXPECT_EQ((std::vector<unsigned>{3}), soon.waits);
-    EXPECT_EQ("open -> 0\nin8 F2 -> FF\nout8 F2 03\nin8 F3 -> FF\nout8 F3 F7\nclose\n", left.trace);
+    EXPECT_EQ("open -> 0\nin8 F2 -> 00\nout8 F2 03\nin8 F3 -> 80\nout8 F3 F7\nclose\n", left.trace);
     EXPECT_NE(std::string::npos, left.out.find("watchdog left armed"));
+    EXPECT_NE(std::string::npos, left.out.find("simulated watchdog: running, 4 s left"));
 
     // The 945GM-MS board answers -1 to restart arming after arming: the
     // watchdog is deactivated again at once and the failure reported.
@@ -268,6 +326,32 @@ TEST(Bypassctl, KeepaliveRearmsUntilStoppedThenStopsTheWatchdog)
     EXPECT_EQ("stopped", failed.json()["watchdog"]);
     const std::string deactivate = "out8 4E 30\nout8 4F 00\nout8 4E AA\nclose\n";
     EXPECT_EQ(deactivate, failed.trace.substr(failed.trace.size() - deactivate.size()));
+}
+
+// The board's time runs through every interval keepalive waits: code 5 makes
+// the NEXCOM logic expire after 16 s, so only the re-arms keep the ports out
+// of bypass through 50 s.
+TEST(Bypassctl, KeepaliveKeepsTheModelledWatchdogFromExpiring)
+{
+    CountedStop stop(5);
+    const Json kept
+        = Ctl({"keepalive", "--simulate", "7", "--timeout", "30", "--leave-armed", "--json"}, &stop)
+              .json();
+    EXPECT_EQ(5, kept["rearms"]);
+    EXPECT_EQ(Json::parse(R"({"relays":["normal"],"watchdog":{"running":true,"action":"bypass",
+        "seconds_left":16},"restarts":0})"),
+        kept["board_state"]);
+
+    // The G41-MS watchdog counts the very seconds it was given, and a
+    // restart arming shows no restart while it is re-armed in time.
+    CountedStop msiStop(4);
+    const Json msi = Ctl({"keepalive", "--simulate", "6", "--timeout", "6", "--interval", "5",
+                             "--action", "restart", "--leave-armed", "--json"},
+        &msiStop)
+                         .json();
+    EXPECT_EQ(Json::parse(R"({"relays":["normal","normal"],"watchdog":{"running":true,
+        "action":"restart","seconds_left":6},"restarts":0})"),
+        msi["board_state"]);
 }
 
 } // namespace

@@ -1,18 +1,33 @@
 #!/bin/sh
-# keepalive re-arms until SIGTERM, then stops the watchdog and exits 0.
-# Usage: keepalive-sigterm.sh BYPASSCTL
+# keepalive on a simulated board re-arms until SIGTERM or SIGINT, then stops
+# the watchdog and exits 0, leaving the model's watchdog stopped and its
+# relays out of bypass. Usage: keepalive-sigterm.sh BYPASSCTL
 set -u
-output=$(mktemp)
-"$1" --simulate MS-96E3 --trace keepalive --timeout 3 --interval 1 >"$output" 2>&1 &
-pid=$!
-sleep 2.5
-kill -TERM "$pid"
-wait "$pid"
-status=$?
-cat "$output"
-last=$(grep -v "^re-armed" "$output" | tail -n 2 | tr '\n' ' ')
-rm -f "$output"
-[ "$status" = 0 ] || { echo "FAILED: exit $status after SIGTERM"; exit 1; }
-# The stop is the last port traffic: device 8 deactivated, configuration left.
-[ "$last" = "out8 4E AA close " ] || { echo "FAILED: ends with \"$last\""; exit 1; }
-echo "keepalive stopped on SIGTERM"
+failures=0
+for signal in TERM INT; do
+    output=$(mktemp)
+    "$1" --simulate MS-96E3 --trace keepalive --timeout 3 --interval 1 >"$output" 2>&1 &
+    pid=$!
+    sleep 2.5
+    kill -"$signal" "$pid"
+    wait "$pid"
+    status=$?
+    cat "$output"
+    # The stop is the last port traffic: device 8 deactivated, configuration left.
+    last=$(grep -E "^(in|out)[0-9]|^sleep|^open|^close" "$output" | tail -n 2 | tr '\n' ' ')
+    state=$(grep "^simulated" "$output" | tr '\n' ' ')
+    rm -f "$output"
+    if [ "$status" != 0 ]; then
+        echo "FAILED: exit $status after SIG$signal"
+        failures=$((failures + 1))
+    elif [ "$last" != "out8 4E AA close " ]; then
+        echo "FAILED: SIG$signal, ends with \"$last\""
+        failures=$((failures + 1))
+    elif [ "$state" != "simulated relays: segment 0 normal, segment 1 normal simulated watchdog: stopped " ]; then
+        echo "FAILED: SIG$signal, board left as \"$state\""
+        failures=$((failures + 1))
+    else
+        echo "keepalive stopped on SIG$signal"
+    fi
+done
+exit "$failures"

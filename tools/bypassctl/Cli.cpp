@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -119,6 +120,7 @@ Board ChooseBoard(const Options& options)
     if (options.simulate.empty())
         return board;
     std::string product = options.simulate;
+    int modelType = kIdentify;
     if (IsWholeNumber(options.simulate)) {
         const int type = std::stoi(options.simulate);
         if (!IsToolType(type))
@@ -126,14 +128,18 @@ Board ChooseBoard(const Options& options)
                 "cannot simulate unknown board type " + options.simulate
                     + "; allowed: " + AllowedTypes() + ", or a product name from bypassctl list"};
         product = find_bypass_info(type)->board_name;
+        modelType = type;
         if (board.type == kIdentify)
             board.type = type;
-    } else if (!FindRowByProduct(product)) {
+    } else if (const bypass_info* row = FindRowByProduct(product)) {
+        modelType = row->type;
+    } else {
         throw CommandError{kExitUsage,
             "cannot simulate unknown product \"" + product
                 + "\"; allowed: a product name or type from bypassctl list"};
     }
-    board.simulator = MakeBoardSimulator(board.type, product);
+    // The hardware is the simulated board's even when --type picks another tool.
+    board.simulator = MakeBoardSimulator(modelType, product);
     board.reporting = std::make_unique<SimulatedProductName>(*board.simulator);
     return board;
 }
@@ -156,6 +162,57 @@ int ResolveType(const Board& board)
             "this board's product \"" + ReportedProduct()
                 + "\" is not in the catalogue; give --type N if you know its type"};
     return type;
+}
+
+// ---- the simulated board's state ----------------------------------------------
+
+const char* RelayName(bypass::sim::Relay relay)
+{
+    return relay == bypass::sim::Relay::Bypass ? "bypass" : "normal";
+}
+
+const char* ExpiryName(bypass::sim::ExpiryAction action)
+{
+    switch (action) {
+    case bypass::sim::ExpiryAction::Bypass:
+        return "bypass";
+    case bypass::sim::ExpiryAction::Restart:
+        return "restart";
+    default:
+        return "none";
+    }
+}
+
+Json StateJson(const ModelledState& state)
+{
+    Json relays = Json::array();
+    for (bypass::sim::Relay relay : state.relays)
+        relays.push_back(RelayName(relay));
+    Json watchdog = {{"running", state.watchdog.running},
+        {"action", ExpiryName(state.watchdog.action)}, {"seconds_left", state.watchdog.seconds}};
+    return {{"relays", relays}, {"watchdog", watchdog}, {"restarts", state.restarts}};
+}
+
+std::string RelaysText(const ModelledState& state)
+{
+    if (state.relays.empty())
+        return "none on this board";
+    std::string text;
+    for (std::size_t segment = 0; segment < state.relays.size(); ++segment)
+        text += (segment ? ", segment " : "segment ") + std::to_string(segment) + " "
+            + RelayName(state.relays[segment]);
+    return text;
+}
+
+std::string WatchdogText(const ModelledState& state)
+{
+    const bypass::sim::WatchdogState& watchdog = state.watchdog;
+    std::string text = watchdog.running ? "running, " + std::to_string(watchdog.seconds)
+            + " s left, expiry action " + ExpiryName(watchdog.action)
+                                        : std::string("stopped");
+    if (state.restarts)
+        text += "; its expiry restarted the system " + std::to_string(state.restarts) + " times";
+    return text;
 }
 
 // ---- port access and the tool -------------------------------------------------
@@ -228,13 +285,15 @@ void RequireAction(const std::string& action, int type)
 }
 
 // The hardware's form of the timeout, or exit 2 before any port is touched.
-std::string JudgedTimeout(int type, int seconds)
+TimeoutVerdict AcceptedTimeout(int type, int seconds)
 {
     TimeoutVerdict verdict = JudgeTimeout(type, seconds);
     if (!verdict.accepted)
         throw CommandError{kExitUsage, verdict.text};
-    return verdict.text;
+    return verdict;
 }
+
+std::string JudgedTimeout(int type, int seconds) { return AcceptedTimeout(type, seconds).text; }
 
 int Arm(CBypassTool& tool, const std::string& action, int seconds)
 {
@@ -298,9 +357,13 @@ private:
     void WarnAboutKernelWatchdogs();
 #endif
     void NoteBoardChosenExpiry(int type);
-    const char* RearmUntilStopped(ToolSession& session, int interval, int& result, int& rearms);
+    const char* RearmUntilStopped(
+        ToolSession& session, Board& board, int interval, int& result, int& rearms);
     void StoredTimeoutOperation(const char* verb, const std::function<int(CBypassTool&)>& operation,
         const char* operationName);
+    void ReportBoardState(const Board& board);
+    void CheckBoardResult(const Board& board, int result, const char* operation);
+    bool WaitInterval(Board& board, int interval);
 
     const Options& m_options;
     Console& m_console;
@@ -316,6 +379,26 @@ int Command::DescribeBoard(Board& board)
     Say("board: type " + std::to_string(type) + ", " + Description(type) + ", "
         + bypass::BypassToolClassName(type) + (board.simulator ? " (simulated)" : ""));
     return type;
+}
+
+// What the simulated hardware holds after the operation, which a real
+// board cannot be asked for.
+void Command::ReportBoardState(const Board& board)
+{
+    if (!board.simulator)
+        return;
+    const ModelledState state = board.simulator->State();
+    m_report["board_state"] = StateJson(state);
+    Say("simulated relays: " + RelaysText(state));
+    Say("simulated watchdog: " + WatchdogText(state));
+}
+
+// A failed operation still shows what it left the simulated hardware in.
+void Command::CheckBoardResult(const Board& board, int result, const char* operation)
+{
+    if (result < 0)
+        ReportBoardState(board);
+    CheckResult(result, operation);
 }
 
 void Command::List()
@@ -392,9 +475,10 @@ void Command::Bypass()
     session.Start();
     const int result = on ? session.Tool().EnableBypass() : session.Tool().DisableBypass();
     m_report["result"] = result;
-    CheckResult(result, on ? "EnableBypass" : "DisableBypass");
+    CheckBoardResult(board, result, on ? "EnableBypass" : "DisableBypass");
     Say(on ? "bypass on: the ports are joined past this machine"
            : "bypass off: traffic passes through this machine");
+    ReportBoardState(board);
 }
 
 void Command::WdtArm()
@@ -411,11 +495,12 @@ void Command::WdtArm()
     session.Start();
     const int result = Arm(session.Tool(), m_options.action, m_options.timeout);
     m_report["result"] = result;
-    CheckResult(result, ArmName(m_options.action));
+    CheckBoardResult(board, result, ArmName(m_options.action));
     Say("watchdog armed: " + std::to_string(m_options.timeout) + " s, "
         + ExpiryText(m_options.action));
     Say("hardware: " + hardware);
     NoteBoardChosenExpiry(type);
+    ReportBoardState(board);
 }
 
 void Command::NoteBoardChosenExpiry(int type)
@@ -446,10 +531,11 @@ void Command::StoredTimeoutOperation(
     session.Start();
     const int result = operation(session.Tool());
     m_report["result"] = result;
-    CheckResult(result, operationName);
+    CheckBoardResult(board, result, operationName);
     Say(std::string(verb) + " with the tool's stored timeout, " + std::to_string(seconds)
         + " s (a new tool's default; use wdt arm for another)");
     Say("hardware: " + hardware);
+    ReportBoardState(board);
 }
 
 void Command::WdtKick()
@@ -476,8 +562,9 @@ void Command::WdtStop()
     session.Start();
     const int result = session.Tool().DisableWDT();
     m_report["result"] = result;
-    CheckResult(result, "DisableWDT");
+    CheckBoardResult(board, result, "DisableWDT");
     Say("watchdog stopped");
+    ReportBoardState(board);
 }
 
 void Command::Status()
@@ -499,24 +586,47 @@ void Command::Status()
         + " s (the tool's own value; the hardware is not read back)");
     if (description[0])
         Say(std::string("description: ") + description);
+    ReportBoardState(board);
 }
 
-// Default a third of the timeout; it must leave time to re-arm before expiry.
-int KeepAliveInterval(const Options& options)
+// Default a third of the timeout; it must leave time to re-arm before expiry,
+// also on a board whose code rounds the timeout down.
+int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
 {
     const int interval = options.interval ? options.interval : std::max(1, options.timeout / 3);
-    if (interval < 1 || interval >= options.timeout)
-        throw CommandError{kExitUsage,
-            "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than the "
-                + "timeout of " + std::to_string(options.timeout) + " s"};
-    return interval;
+    if (interval >= 1 && interval < options.timeout && interval < timeout.shortestSeconds)
+        return interval;
+    std::string limit = "the timeout of " + std::to_string(options.timeout) + " s";
+    if (timeout.shortestSeconds < options.timeout)
+        limit = "the " + std::to_string(timeout.shortestSeconds) + " s the board may count for "
+            + limit;
+    throw CommandError{kExitUsage,
+        "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
+            + limit};
+}
+
+// Waits one interval, or less when a stop is requested. A simulated board's
+// time only runs in the tool's pauses, so it is told how long the wait was.
+bool Command::WaitInterval(Board& board, int interval)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const bool stopped = m_console.stop.WaitFor(static_cast<unsigned>(interval));
+    if (board.simulator) {
+        const auto waited
+            = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        board.simulator->Pass(stopped ? static_cast<unsigned long long>(waited)
+                                      : static_cast<unsigned long long>(interval) * 1000);
+    }
+    return stopped;
 }
 
 // Re-arms every interval until a stop is requested or the board answers a
 // failure; result is the last answer, and the failed operation is named.
-const char* Command::RearmUntilStopped(ToolSession& session, int interval, int& result, int& rearms)
+const char* Command::RearmUntilStopped(
+    ToolSession& session, Board& board, int interval, int& result, int& rearms)
 {
-    while (!m_console.stop.WaitFor(static_cast<unsigned>(interval))) {
+    while (!WaitInterval(board, interval)) {
         result = Rearm(session.Tool(), m_options.action);
         session.ForgetTraffic();
         if (result < 0)
@@ -533,8 +643,9 @@ void Command::KeepAlive()
     ToolSession session(type, board, Trace());
     RequireWatchdog(session.Tool(), type);
     RequireAction(m_options.action, type);
-    const std::string hardware = JudgedTimeout(type, m_options.timeout);
-    const int interval = KeepAliveInterval(m_options);
+    const TimeoutVerdict timeout = AcceptedTimeout(type, m_options.timeout);
+    const std::string& hardware = timeout.text;
+    const int interval = KeepAliveInterval(m_options, timeout);
     m_report["action"] = m_options.action;
     m_report["timeout_seconds"] = m_options.timeout;
     m_report["interval_seconds"] = interval;
@@ -550,7 +661,7 @@ void Command::KeepAlive()
     NoteBoardChosenExpiry(type);
     int rearms = 0;
     const char* failed = result < 0 ? ArmName(m_options.action)
-                                    : RearmUntilStopped(session, interval, result, rearms);
+                                    : RearmUntilStopped(session, board, interval, result, rearms);
     m_report["rearms"] = rearms;
     // Even after a failure the watchdog may be counting: stop it unless told not to.
     const bool leaveArmed = m_options.leaveArmed;
@@ -559,6 +670,7 @@ void Command::KeepAlive()
     m_report["result"] = failed ? result : stopResult;
     Say("re-armed " + std::to_string(rearms) + " times; watchdog "
         + (leaveArmed ? "left armed" : "stopped"));
+    ReportBoardState(board);
     if (failed)
         CheckResult(result, failed);
     CheckResult(stopResult, "DisableWDT");

@@ -1,27 +1,29 @@
 #include "Simulator.h"
 
-#include "portio/TraceBackend.h"
-
 #include <utility>
 
 namespace bypassctl {
 namespace {
 
-// For now a simulated board is a floating bus: every read answers all ones
-// and writes go nowhere, which runs every board sequence to its end.
-class FloatingBusBoard : public BoardSimulator {
+class ModelledBoard : public BoardSimulator {
 public:
-    explicit FloatingBusBoard(std::string product)
+    ModelledBoard(std::unique_ptr<bypass::sim::BoardModel> model, std::string product)
         : m_product(std::move(product))
+        , m_model(std::move(model))
     {
     }
 
     const std::string& ProductName() const override { return m_product; }
-    bypass::PortBackend& Ports() override { return m_ports; }
+    bypass::PortBackend& Ports() override { return *m_model; }
+    ModelledState State() const override
+    {
+        return {m_model->Relays(), m_model->Watchdog(), m_model->Restarts()};
+    }
+    void Pass(unsigned long long ms) override { m_model->Advance(ms); }
 
 private:
     std::string m_product;
-    bypass::TraceBackend m_ports;
+    std::unique_ptr<bypass::sim::BoardModel> m_model;
 };
 
 const BoardSimulator* g_reportingBoard = nullptr;
@@ -30,10 +32,9 @@ std::string ReportedProductName() { return g_reportingBoard->ProductName(); }
 
 } // namespace
 
-std::unique_ptr<BoardSimulator> MakeBoardSimulator(int /*type*/, const std::string& product)
+std::unique_ptr<BoardSimulator> MakeBoardSimulator(int modelType, const std::string& product)
 {
-    // Every type plays the floating bus until boards have models of their own.
-    return std::make_unique<FloatingBusBoard>(product);
+    return std::make_unique<ModelledBoard>(bypass::sim::CreateBoardModel(modelType), product);
 }
 
 SimulatedProductName::SimulatedProductName(const BoardSimulator& board)

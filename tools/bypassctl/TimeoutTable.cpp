@@ -80,13 +80,16 @@ std::string StepOf(int bits)
     return "the board's step for " + std::to_string(first) + "-" + std::to_string(last) + " s";
 }
 
-TimeoutVerdict Accept(std::string text) { return {true, std::move(text)}; }
+TimeoutVerdict Accept(std::string text, int shortestSeconds)
+{
+    return {true, std::move(text), shortestSeconds};
+}
 
 TimeoutVerdict Refuse(int seconds, const std::string& why, int longest)
 {
     std::string text = "timeout " + std::to_string(seconds) + " s " + why + "; allowed: 1 to "
         + std::to_string(longest) + " seconds";
-    return {false, std::move(text)};
+    return {false, std::move(text), 0};
 }
 
 TimeoutVerdict JudgeCounterByte(const TimeoutRow& row, int seconds)
@@ -95,7 +98,7 @@ TimeoutVerdict JudgeCounterByte(const TimeoutRow& row, int seconds)
     const std::string written
         = std::string(row.receiver) + " = " + Hex(byte) + " (" + std::to_string(byte) + " s)";
     if (seconds >= 1 && seconds <= 255)
-        return Accept(written);
+        return Accept(written, seconds);
     if (seconds == 0)
         return Refuse(seconds, "would stop the watchdog instead of arming it", 255);
     return Refuse(seconds, "does not fit the one-byte counter: it would wrap to " + written, 255);
@@ -125,7 +128,8 @@ TimeoutVerdict JudgeLogCode(const TimeoutRow& row, int seconds)
         break;
     }
     return Accept(
-        std::string(row.receiver) + " = code " + std::to_string(code) + ", " + StepOf(bits));
+        std::string(row.receiver) + " = code " + std::to_string(code) + ", " + StepOf(bits),
+        1 << (bits - 1));
 }
 
 } // namespace
@@ -134,7 +138,7 @@ TimeoutVerdict JudgeTimeout(int type, int seconds)
 {
     const TimeoutRow* row = FindTimeoutRow(type);
     if (!row)
-        return {false, "board type " + std::to_string(type) + " has no watchdog"};
+        return {false, "board type " + std::to_string(type) + " has no watchdog", 0};
     if (row->encoding == Encoding::CounterByte)
         return JudgeCounterByte(*row, seconds);
     return JudgeLogCode(*row, seconds);

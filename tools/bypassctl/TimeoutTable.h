@@ -14,6 +14,10 @@ struct TimeoutVerdict {
     // Accepted: what the hardware gets ("Super I/O register 0xF6 = 0x1E (30 s)").
     // Refused: why, and which seconds the board can take.
     std::string text;
+    // Accepted: the least time the hardware may count before it expires. A
+    // logarithm code stands for a step of seconds, the board may wait as
+    // little as the step's first.
+    int shortestSeconds = 0;
 };
 
 TimeoutVerdict JudgeTimeout(int type, int seconds);
