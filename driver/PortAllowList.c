@@ -41,7 +41,7 @@ static const PortRange g_allowed[] = {
     /* ICH GPIO block (GPIO base 0x1180): D525-LANXUS. */
     {0x1181, 0x11B5, WIDTH_8, BOTH_WAYS},
     /* PCI configuration data: reads only, of the address below (MB8756). */
-    {PCI_DATA_PORT, PCI_DATA_PORT, WIDTH_32, PORT_ACCESS_READ},
+    {PCI_DATA_PORT, PCI_DATA_PORT + 3, WIDTH_32, PORT_ACCESS_READ},
 };
 
 /* The SMBus host controller's registers are bytes; its window is 16 ports. */
