@@ -43,20 +43,20 @@ bool Allowed(const std::string& access, SmbusBase& smbus)
 TEST(PortAllowList, ServesTheBoardsPortsAtTheirWidthsAndDirectionsOnly)
 {
     SmbusBase none;
-    for (const char* served : {"out8 2E 87", "in8 2F", "out8 4E 87", "in8 4F", "in8 5E", "out8 ED 0",
-             "out8 F2 5", "in8 F3", "in8 48C", "out8 4B9 6", "in16 500", "out16 53A FFFF",
-             "in8 539", "out8 801 8", "in8 804", "out8 A21 80", "in8 1181", "out8 11B5 40",
-             "out32 CF8 8000FB08", "out32 CF8 8000FB20", "in32 CFC"})
+    for (const char* served : {"out8 2E 87", "in8 2F", "out8 4E 87", "in8 4F", "in8 5E",
+             "out8 ED 0", "out8 F2 5", "in8 F3", "in8 48C", "out8 4B9 6", "in16 500",
+             "out16 53A FFFF", "in8 539", "out8 801 8", "in8 804", "out8 A21 80", "in8 1181",
+             "out8 11B5 40", "out32 CF8 8000FB08", "out32 CF8 8000FB20", "in32 CFC"})
         EXPECT_TRUE(Allowed(served, none)) << served;
 
-    for (const char* refused : {
-             "in8 2D", "in8 30", "in16 2E", "out32 4E 0", "in8 5F", "in8 ED", "out8 F1 0",
-             "in8 F4", "in8 48B", "in8 4BA", "in16 4B8", "in16 53B", // 53B-53C runs past the block
-             "in32 500", "out8 4FF 0", "in8 53C", "in8 800", "in8 805", "in8 A20", "in8 A22",
-             "in8 1180", "in8 11B6", "in16 1181",
-             "in8 80", "out8 64 FE", "out8 CF9 6", // POST codes, keyboard reset, system reset
-             "out32 CF8 80000000", "out32 CF8 8000FB10", "out32 CF8 8000FA20", "in32 CF8",
-             "out32 CFC 0", "in8 CFC", "in16 CFC"})
+    for (const char* refused :
+        {"in8 2D", "in8 30", "in16 2E", "out32 4E 0", "in8 5F", "in8 ED", "out8 F1 0", "in8 F4",
+            "in8 48B", "in8 4BA", "in16 4B8", "in16 53B", // 53B-53C runs past the block
+            "in32 500", "out8 4FF 0", "in8 53C", "in8 800", "in8 805", "in8 A20", "in8 A22",
+            "in8 1180", "in8 11B6", "in16 1181", "in8 80", "out8 64 FE",
+            "out8 CF9 6", // POST codes, keyboard reset, system reset
+            "out32 CF8 80000000", "out32 CF8 8000FB10", "out32 CF8 8000FA20", "in32 CF8",
+            "out32 CFC 0", "in8 CFC", "in16 CFC"})
         EXPECT_FALSE(Allowed(refused, none)) << refused;
 }
 
