@@ -209,8 +209,10 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     NTSTATUS status;
     (void)registryPath;
     KeInitializeSpinLock(&g_accessLock);
-    status = IoCreateDevice(
-        driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_portTalkDevice);
+    /* Secure open: an open of a name below the device ("\\.\PortTalk\x")
+     * is checked against the device's security too, not let through. */
+    status = IoCreateDevice(driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
+        FALSE, &g_portTalkDevice);
     if (!NT_SUCCESS(status))
         return status;
     status = IoCreateSymbolicLink(&g_linkName, &g_deviceName);

@@ -39,9 +39,9 @@ static NTSTATUS BuildAdminOnlyDescriptor(SECURITY_DESCRIPTOR* descriptor)
     if (NT_SUCCESS(status))
         status = RtlCreateAcl(acl, sizeof g_aclBuffer, ACL_REVISION);
     if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, &g_systemSid);
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, &g_systemSid);
     if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, &g_adminsSid.sid);
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, &g_adminsSid.sid);
     if (NT_SUCCESS(status))
         status = RtlSetDaclSecurityDescriptor(descriptor, TRUE, acl, FALSE);
     return status;
@@ -64,8 +64,8 @@ static NTSTATUS RestrictToAdministrators(PDEVICE_OBJECT device)
     return status;
 }
 
-/* A device left open to every user would undo the allow-list's purpose
- * only partly, but it is still refused: the driver does not start. */
+/* When the DACL cannot be applied the driver does not start, rather than
+ * serve every user of the machine. */
 NTSTATUS PortAccessStart(PDRIVER_OBJECT driver)
 {
     PDEVICE_OBJECT device;
