@@ -40,23 +40,20 @@ bool Allowed(const std::string& access, SmbusBase& smbus)
         != 0;
 }
 
-TEST(PortAllowList, ServesTheBoardsPortsAtTheirWidthsAndDirectionsOnly)
+// What the boards need is served (the coverage test below); the table must
+// not serve a byte more: the ports just past each row, other widths and
+// directions, and the dangerous neighbours.
+TEST(PortAllowList, RefusesPortsWidthsAndDirectionsNoBoardUses)
 {
     SmbusBase none;
-    for (const char* served : {"out8 2E 87", "in8 2F", "out8 4E 87", "in8 4F", "in8 5E",
-             "out8 ED 0", "out8 F2 5", "in8 F3", "in8 48C", "out8 4B9 6", "in16 500",
-             "out16 53A FFFF", "in8 539", "out8 801 8", "in8 804", "out8 A21 80", "in8 1181",
-             "out8 11B5 40", "out32 CF8 8000FB08", "out32 CF8 8000FB20", "in32 CFC"})
-        EXPECT_TRUE(Allowed(served, none)) << served;
-
+    // The POST code port, the keyboard controller's reset, the system reset
+    // and other PCI functions are among them.
     for (const char* refused :
         {"in8 2D", "in8 30", "in16 2E", "out32 4E 0", "in8 5F", "in8 ED", "out8 F1 0", "in8 F4",
-            "in8 48B", "in8 4BA", "in16 4B8", "in16 53B", // 53B-53C runs past the block
-            "in32 500", "out8 4FF 0", "in8 53C", "in8 800", "in8 805", "in8 A20", "in8 A22",
-            "in8 1180", "in8 11B6", "in16 1181", "in8 80", "out8 64 FE",
-            "out8 CF9 6", // POST codes, keyboard reset, system reset
-            "out32 CF8 80000000", "out32 CF8 8000FB10", "out32 CF8 8000FA20", "in32 CF8",
-            "out32 CFC 0", "in8 CFC", "in16 CFC"})
+            "in8 48B", "in8 4BA", "in16 4B8", "in16 53B", "in32 500", "out8 4FF 0", "in8 53C",
+            "in8 800", "in8 805", "in8 A20", "in8 A22", "in8 1180", "in8 11B6", "in16 1181",
+            "in8 80", "out8 64 FE", "out8 CF9 6", "out32 CF8 80000000", "out32 CF8 8000FB10",
+            "out32 CF8 8000FA20", "in32 CF8", "out32 CFC 0", "in8 CFC", "in16 CFC"})
         EXPECT_FALSE(Allowed(refused, none)) << refused;
 }
 

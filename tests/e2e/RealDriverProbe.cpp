@@ -22,10 +22,7 @@ const Refused kRefused[] = {
     {"out32 80 (port not listed)", 0x9C40241C, 16, 0, {0x80, 0, 0, 0, 1}, ERROR_ACCESS_DENIED},
     {"out32 CF8 80000000 (other PCI function)", 0x9C40241C, 16, 0,
         {0xF8, 0x0C, 0, 0, 0, 0, 0, 0x80}, ERROR_ACCESS_DENIED},
-    {"in32 CF8 (address port is write only)", 0x9C402418, 16, 16, {0xF8, 0x0C},
-        ERROR_ACCESS_DENIED},
     {"in16 2E (Super I/O takes bytes)", 0x9C402424, 8, 8, {0x2E}, ERROR_ACCESS_DENIED},
-    {"out16 64 (keyboard controller)", 0x9C402428, 8, 0, {0x64, 0, 0xFE}, ERROR_ACCESS_DENIED},
     {"in8 with a 3-byte request", 0x9C402410, 3, 1, {0x2E}, ERROR_INVALID_PARAMETER},
     {"unknown control code", 0x9C402420, 2, 1, {0x2E}, ERROR_INVALID_FUNCTION},
 };
