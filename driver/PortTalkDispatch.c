@@ -2,9 +2,12 @@
  * "\\.\PortTalk". Every request is one port access; its control code names
  * the access and its buffer carries the port (and the value to write) in a
  * fixed little-endian layout. A request whose sizes differ from that layout
- * is refused with STATUS_INVALID_PARAMETER and touches no port.
+ * is refused with STATUS_INVALID_PARAMETER and touches no port; an access
+ * that the allow-list does not admit is refused with STATUS_ACCESS_DENIED
+ * and touches no port either.
  */
 #include "driver/PortAccess.h"
+#include "driver/PortAllowList.h"
 
 #define PORTTALK_READ_UCHAR 0x9C402410
 #define PORTTALK_WRITE_UCHAR 0x9C402414
@@ -14,6 +17,10 @@
 #define PORTTALK_WRITE_USHORT 0x9C402428
 
 static PDEVICE_OBJECT g_portTalkDevice;
+/* Held from the allow-list check to the end of the access, so that the
+ * driver's own use of the PCI configuration ports cannot interleave with
+ * another request's. */
+static KSPIN_LOCK g_accessLock;
 static UNICODE_STRING g_deviceName = RTL_CONSTANT_STRING(L"\\Device\\PortTalk");
 static UNICODE_STRING g_linkName = RTL_CONSTANT_STRING(L"\\DosDevices\\PortTalk");
 
@@ -41,59 +48,117 @@ static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR answered)
     return status;
 }
 
-/* The 32-bit requests carry the port in four bytes, but the I/O space ends
- * at 0xFFFF: anything above is a malformed request, not a port. */
-static BOOLEAN TakeLongPort(const UCHAR* buffer, USHORT* port)
+/* Reads the SMBus controller's base address register for the allow-list.
+ * The caller may have selected a configuration address at 0xCF8 for a read
+ * of 0xCFC still to come; it is put back afterwards, so the driver's read
+ * never shows in the caller's sequence. Nothing is kept: the base is read
+ * anew for each access that needs it. */
+static unsigned short ReadSmbusBase(void* context)
 {
-    ULONG wide = GetLe32(buffer);
-    *port = (USHORT)wide;
-    return wide <= 0xFFFF;
+    ULONG selected = PortRead32(PCI_ADDRESS_PORT);
+    ULONG classRegister;
+    ULONG baseRegister = 0;
+    (void)context;
+    PortWrite32(PCI_ADDRESS_PORT, SMBUS_CLASS_ADDRESS);
+    classRegister = PortRead32(PCI_DATA_PORT);
+    if (IsSmbusClass(classRegister)) {
+        PortWrite32(PCI_ADDRESS_PORT, SMBUS_BASE_ADDRESS);
+        baseRegister = PortRead32(PCI_DATA_PORT);
+    }
+    PortWrite32(PCI_ADDRESS_PORT, selected);
+    return SmbusBaseFromConfig(classRegister, baseRegister);
 }
 
-/* Performs one request in buffer; answers the status and, through answered,
- * how many bytes of the buffer go back to the caller. */
-static NTSTATUS ServePortRequest(
-    ULONG code, UCHAR* buffer, ULONG inSize, ULONG outSize, ULONG_PTR* answered)
+static BOOLEAN Allowed(USHORT port, unsigned width, int direction, ULONG value)
 {
-    USHORT port;
-    *answered = 0;
+    return PortAccessAllowed(port, width, direction, value, ReadSmbusBase, NULL) != 0;
+}
+
+/* Performs one request in buffer once its sizes are checked; answers the
+ * status and, through answered, how many bytes go back to the caller. */
+static NTSTATUS PerformPortRequest(ULONG code, UCHAR* buffer, ULONG_PTR* answered)
+{
+    USHORT port = GetLe16(buffer);
     switch (code) {
     case PORTTALK_READ_UCHAR:
-        if (inSize != 2 || outSize != 1)
-            return STATUS_INVALID_PARAMETER;
-        buffer[0] = PortRead8(GetLe16(buffer));
+        if (!Allowed(port, 8, PORT_ACCESS_READ, 0))
+            return STATUS_ACCESS_DENIED;
+        buffer[0] = PortRead8(port);
         *answered = 1;
         return STATUS_SUCCESS;
     case PORTTALK_WRITE_UCHAR:
-        if (inSize != 3 || outSize != 0)
-            return STATUS_INVALID_PARAMETER;
-        PortWrite8(GetLe16(buffer), buffer[2]);
+        if (!Allowed(port, 8, PORT_ACCESS_WRITE, buffer[2]))
+            return STATUS_ACCESS_DENIED;
+        PortWrite8(port, buffer[2]);
         return STATUS_SUCCESS;
     case PORTTALK_READ_USHORT:
-        if (inSize != 8 || outSize != 8)
-            return STATUS_INVALID_PARAMETER;
-        PutLe16(buffer, PortRead16(GetLe16(buffer)));
+        if (!Allowed(port, 16, PORT_ACCESS_READ, 0))
+            return STATUS_ACCESS_DENIED;
+        PutLe16(buffer, PortRead16(port));
         *answered = 2;
         return STATUS_SUCCESS;
     case PORTTALK_WRITE_USHORT:
-        if (inSize != 8 || outSize != 0)
-            return STATUS_INVALID_PARAMETER;
-        PortWrite16(GetLe16(buffer), GetLe16(buffer + 2));
+        if (!Allowed(port, 16, PORT_ACCESS_WRITE, GetLe16(buffer + 2)))
+            return STATUS_ACCESS_DENIED;
+        PortWrite16(port, GetLe16(buffer + 2));
         return STATUS_SUCCESS;
     case PORTTALK_READ_ULONG:
-        if (inSize != 16 || outSize != 16 || !TakeLongPort(buffer, &port))
-            return STATUS_INVALID_PARAMETER;
+        if (!Allowed(port, 32, PORT_ACCESS_READ, 0))
+            return STATUS_ACCESS_DENIED;
         PutLe32(buffer, PortRead32(port));
         *answered = 4;
         return STATUS_SUCCESS;
-    case PORTTALK_WRITE_ULONG:
-        if (inSize != 16 || outSize != 0 || !TakeLongPort(buffer, &port))
-            return STATUS_INVALID_PARAMETER;
+    default: /* PORTTALK_WRITE_ULONG */
+        if (!Allowed(port, 32, PORT_ACCESS_WRITE, GetLe32(buffer + 4)))
+            return STATUS_ACCESS_DENIED;
         PortWrite32(port, GetLe32(buffer + 4));
         return STATUS_SUCCESS;
+    }
+}
+
+/* The exact sizes of each request; anything else is malformed. The 32-bit
+ * requests carry the port in four bytes, but the I/O space ends at 0xFFFF:
+ * a port above it is malformed too. */
+static NTSTATUS CheckRequestShape(ULONG code, const UCHAR* buffer, ULONG inSize, ULONG outSize)
+{
+    BOOLEAN fits;
+    switch (code) {
+    case PORTTALK_READ_UCHAR:
+        fits = inSize == 2 && outSize == 1;
+        break;
+    case PORTTALK_WRITE_UCHAR:
+        fits = inSize == 3 && outSize == 0;
+        break;
+    case PORTTALK_READ_USHORT:
+        fits = inSize == 8 && outSize == 8;
+        break;
+    case PORTTALK_WRITE_USHORT:
+        fits = inSize == 8 && outSize == 0;
+        break;
+    case PORTTALK_READ_ULONG:
+        fits = inSize == 16 && outSize == 16 && GetLe32(buffer) <= 0xFFFF;
+        break;
+    case PORTTALK_WRITE_ULONG:
+        fits = inSize == 16 && outSize == 0 && GetLe32(buffer) <= 0xFFFF;
+        break;
     default:
         return STATUS_INVALID_DEVICE_REQUEST;
     }
+    return fits ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
+}
+
+static NTSTATUS ServePortRequest(
+    ULONG code, UCHAR* buffer, ULONG inSize, ULONG outSize, ULONG_PTR* answered)
+{
+    KIRQL previous;
+    NTSTATUS status = CheckRequestShape(code, buffer, inSize, outSize);
+    *answered = 0;
+    if (!NT_SUCCESS(status))
+        return status;
+    KeAcquireSpinLock(&g_accessLock, &previous);
+    status = PerformPortRequest(code, buffer, answered);
+    KeReleaseSpinLock(&g_accessLock, previous);
+    return status;
 }
 
 static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp)
@@ -143,8 +208,11 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
 {
     NTSTATUS status;
     (void)registryPath;
-    status = IoCreateDevice(
-        driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_portTalkDevice);
+    KeInitializeSpinLock(&g_accessLock);
+    /* Secure open: an open of a name below the device ("\\.\PortTalk\x")
+     * is checked against the device's security too, not let through. */
+    status = IoCreateDevice(driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
+        FALSE, &g_portTalkDevice);
     if (!NT_SUCCESS(status))
         return status;
     status = IoCreateSymbolicLink(&g_linkName, &g_deviceName);

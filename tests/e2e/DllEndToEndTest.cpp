@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -21,6 +22,33 @@ using namespace bypass::test; // the MSI Super I/O trace pieces
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 using Operation = std::function<int(CBypassTool&)>;
+
+// What the driver itself does before it serves a byte access outside its
+// fixed list: it reads the SMBus controller's class and base at 0/31/3 to
+// see whether the port is one of the controller's, and puts back the
+// configuration address the library had selected (here 0x8000FB20).
+const char kDriverReadsBase[] = R"(
+    in32 CF8 -> 8000FB20
+    out32 CF8 8000FB08
+    in32 CFC -> 0C050000
+    out32 CF8 8000FB20
+    in32 CFC -> 0000F001
+    out32 CF8 8000FB20
+)";
+
+// An SMBus controller conversation as the driver sees it: its own base
+// read before each access to the controller's window at 0xF000.
+std::string WithDriverBaseReads(const std::string& conversation)
+{
+    std::istringstream lines(conversation);
+    std::string line, seen;
+    while (std::getline(lines, line)) {
+        if (line.find(" F00") != std::string::npos)
+            seen += kDriverReadsBase;
+        seen += line + "\n";
+    }
+    return seen;
+}
 
 class DllEndToEnd : public testing::Test {
 protected:
@@ -155,8 +183,8 @@ TEST_F(DllEndToEnd, EachPrimitiveCarriesPortWidthAndValueAndReadsReturnTheScript
         in32 CFC -> 0000F001
     )";
     CBypassToolManager mb8756;
-    EXPECT_TRUE(Converses(
-        [&] { mb8756.CreateBypassTool(5003); }, findController + writeOf("10") + writeOf("11")));
+    EXPECT_TRUE(Converses([&] { mb8756.CreateBypassTool(5003); },
+        findController + WithDriverBaseReads(writeOf("10") + writeOf("11"))));
     EXPECT_EQ(GetCapturedStdout(), "probe_smbus_controller = F000\n");
 }
 
@@ -230,20 +258,78 @@ TEST_F(DllEndToEnd, DriverRefusesRequestsWhoseSizesAreOffByOneAndServesExactOnes
     EXPECT_EQ(sim.Trace(), (std::vector<std::string>{"open"}));
 
     // Exact requests: a 16-bit write covers two ports, low byte first.
-    unsigned char write16[8] = {0x80, 0x00, 0x34, 0x12};
-    unsigned char read8[2] = {0x81, 0x00};
-    unsigned char read32[16] = {0x7F, 0x00};
+    unsigned char write16[8] = {0x00, 0x05, 0x34, 0x12};
+    unsigned char read8[2] = {0x01, 0x05};
+    unsigned char read16[8] = {0x01, 0x05};
+    unsigned char read32[16] = {0xFC, 0x0C};
+    sim.ScriptReads({{0xCFC, 0x0C050002}});
     EXPECT_TRUE(send(0x9C402428, write16, 8, 0));
     EXPECT_TRUE(send(0x9C402410, read8, 2, 1));
     EXPECT_EQ(read8[0], 0x12);
+    EXPECT_TRUE(send(0x9C402424, read16, 8, 8));
+    EXPECT_EQ(read16[0] | read16[1] << 8, 0xFF12);
     EXPECT_TRUE(send(0x9C402418, read32, 16, 16));
     EXPECT_EQ(
-        read32[0] | read32[1] << 8 | read32[2] << 16 | unsigned(read32[3]) << 24, 0xFF1234FFu);
+        read32[0] | read32[1] << 8 | read32[2] << 16 | unsigned(read32[3]) << 24, 0x0C050002u);
     CloseHandle(device);
     AwaitAllClosed();
     EXPECT_EQ(sim.Trace(),
-        (std::vector<std::string>{
-            "open", "out16 80 1234", "in8 81 -> 12", "in32 7F -> FF1234FF", "close"}));
+        (std::vector<std::string>{"open", "out16 500 1234", "in8 501 -> 12", "in16 501 -> FF12",
+            "in32 CFC -> 0C050002", "close"}));
+}
+
+// The allow-list: a port, width or direction no board uses is answered
+// ERROR_ACCESS_DENIED and never reaches the bus. For a byte port outside the
+// fixed list the driver first reads the SMBus controller's base; that read
+// puts back the configuration address the library had selected.
+TEST_F(DllEndToEnd, DriverRefusesAccessesNoBoardMakesAndKeepsTheLibrarysPciAddress)
+{
+    HANDLE device = CreateFileA(
+        "\\\\.\\PortTalk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    auto refused = [&](DWORD code, std::vector<unsigned char> request, DWORD in, DWORD out) {
+        request.resize(16);
+        DWORD returned = 0;
+        const BOOL done = DeviceIoControl(device, code, request.data(), in,
+            out ? request.data() : nullptr, out, &returned, nullptr);
+        return !done && GetLastError() == ERROR_ACCESS_DENIED;
+    };
+    sim.ClearTrace();
+    // Wider than the Super I/O's bytes, the keyboard controller's reset, a
+    // PCI address of another function, the write-only address port read.
+    EXPECT_TRUE(refused(0x9C402424, {0x2E}, 8, 8));
+    EXPECT_TRUE(refused(0x9C402428, {0x64, 0x00, 0xFE}, 8, 0));
+    EXPECT_TRUE(refused(0x9C40241C, {0xF8, 0x0C, 0, 0, 0x00, 0x00, 0x00, 0x80}, 16, 0));
+    EXPECT_TRUE(refused(0x9C402418, {0xF8, 0x0C}, 16, 16));
+    EXPECT_EQ(sim.Trace(), std::vector<std::string>{});
+
+    // The library has selected the class register; a byte access to port
+    // 0x80 (no controller answers at 0/31/3) is refused, and the address
+    // the library selected is back in place for its read of 0xCFC.
+    DWORD returned = 0;
+    unsigned char select[16] = {0xF8, 0x0C, 0, 0, 0x08, 0xFB, 0x00, 0x80};
+    unsigned char post[3] = {0x80, 0x00, 0x55};
+    EXPECT_TRUE(DeviceIoControl(device, 0x9C40241C, select, 16, nullptr, 0, &returned, nullptr));
+    sim.ScriptReads({{0xCFC, 0xFFFFFFFF}});
+    EXPECT_FALSE(DeviceIoControl(device, 0x9C402414, post, 3, nullptr, 0, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    // With the controller at 0xF000, its window is served, and only it.
+    sim.ScriptReads(
+        {{0xCFC, 0x0C050000}, {0xCFC, 0x0000F001}, {0xCFC, 0x0C050000}, {0xCFC, 0x0000F001}});
+    unsigned char inWindow[3] = {0x0F, 0xF0, 0x01};
+    unsigned char pastWindow[3] = {0x10, 0xF0, 0x01};
+    EXPECT_TRUE(DeviceIoControl(device, 0x9C402414, inWindow, 3, nullptr, 0, &returned, nullptr));
+    EXPECT_FALSE(
+        DeviceIoControl(device, 0x9C402414, pastWindow, 3, nullptr, 0, &returned, nullptr));
+    CloseHandle(device);
+    AwaitAllClosed();
+    EXPECT_EQ(sim.Trace(),
+        (std::vector<std::string>{"out32 CF8 8000FB08", "in32 CF8 -> 8000FB08",
+            "out32 CF8 8000FB08", "in32 CFC -> FFFFFFFF", "out32 CF8 8000FB08",
+            "in32 CF8 -> 8000FB08", "out32 CF8 8000FB08", "in32 CFC -> 0C050000",
+            "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "out8 F00F 01",
+            "in32 CF8 -> 8000FB08", "out32 CF8 8000FB08", "in32 CFC -> 0C050000",
+            "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "close"}));
 }
 
 // Types 1, 10 and 5003 are run by the primitives test above.
