@@ -8,7 +8,7 @@ set -eu
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
+$SUDO apt-get install -y -qq \
   cmake ninja-build g++ make libgtest-dev libgmock-dev googletest \
   libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 util-linux \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
