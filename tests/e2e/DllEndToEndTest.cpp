@@ -7,6 +7,7 @@
 #include "framework/BypassToolManager.h"
 
 #include "SimClient.h"
+#include "boards/lanxus/LanxusTraces.h"
 #include "boards/msi/MsiTraces.h"
 
 #include <gtest/gtest.h>
@@ -122,24 +123,11 @@ TEST_F(DllEndToEnd, EachPrimitiveCarriesPortWidthAndValueAndReadsReturnTheScript
 
     // 16 bits: the H61-LANXUS init makes its GPIO lines outputs.
     CBypassToolManager lanxus;
-    EXPECT_TRUE(Converses([&] { lanxus.CreateBypassTool(10); }, R"(
-        open
-        out8 2E 87
-        out8 2E 01
-        out8 2E 55
-        out8 2E 55
-        out8 2E 07
-        out8 2F 07
-        out8 2E 71
-        out8 2F 00
-        out8 2E 72
-        out8 2F 00
-        out8 2E 73
-        out8 2F 00
-        out8 2E 74
-        out8 2F 00
-        out8 2E 02
-        out8 2F 02
+    EXPECT_TRUE(Converses([&] { lanxus.CreateBypassTool(10); },
+        "open\n"
+            + bypass::test::LanxusSioSequence(
+                {{"71", "00"}, {"72", "00"}, {"73", "00"}, {"74", "00"}})
+            + R"(
         in16 500 -> 0001
         out16 500 4201
         in16 530 -> 8000

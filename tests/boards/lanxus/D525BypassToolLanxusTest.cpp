@@ -1,4 +1,5 @@
 #include "boards/lanxus/D525BypassToolLanxus.h"
+#include "boards/lanxus/LanxusTraces.h"
 #include "support/TraceTest.h"
 
 #include <string>
@@ -17,25 +18,9 @@ public:
 
 using D525Lanxus = bypass::test::TraceTest;
 
-const std::string kStopWatchdog = R"(
-    # stop the watchdog: key, device 7, 71 = 80, 72..74 = 0, leave
-    out8 2E 87
-    out8 2E 01
-    out8 2E 55
-    out8 2E 55
-    out8 2E 07
-    out8 2F 07
-    out8 2E 71
-    out8 2F 80
-    out8 2E 72
-    out8 2F 00
-    out8 2E 73
-    out8 2F 00
-    out8 2E 74
-    out8 2F 00
-    out8 2E 02
-    out8 2F 02
-)";
+// Stopping the watchdog: 71 = 80, 72..74 = 0.
+const std::string kStopWatchdog
+    = bypass::test::LanxusSioSequence({{"71", "80"}, {"72", "00"}, {"73", "00"}, {"74", "00"}});
 
 TEST_F(D525Lanxus, InitSetsUpTheGpioLinesThenStopsTheWatchdog)
 {
@@ -108,57 +93,18 @@ TEST_F(D525Lanxus, ArmingStoresTheTimeoutSetsTheRelayNormalThenArmsWithTheWrappe
     EXPECT_EQ(tool.SetWDTTimeout_Bypass(7, 30), 0);
     EXPECT_EQ(tool.GetTimeoutSecond(), 30);
     EXPECT_EQ(tool.BypassOnExpiry(), 1);
-    EXPECT_TRACE(kStopWatchdog + relayNormal + R"(
-        # arm for bypass, 30 s: the extra registers come before the count
-        out8 2E 87
-        out8 2E 01
-        out8 2E 55
-        out8 2E 55
-        out8 2E 07
-        out8 2F 07
-        out8 2E 71
-        out8 2F 80
-        out8 2E 72
-        out8 2F 80
-        out8 2E 28
-        out8 2F C3
-        out8 2E BB
-        out8 2F 01
-        out8 2E F1
-        out8 2F 44
-        out8 2E F4
-        out8 2F 21
-        out8 2E 73
-        out8 2F 1E
-        out8 2E 74
-        out8 2F 00
-        out8 2E 02
-        out8 2F 02
-    )");
+    EXPECT_TRACE(kStopWatchdog + relayNormal +
+        // arm for bypass, 30 s: the extra registers come before the count
+        bypass::test::LanxusSioSequence({{"71", "80"}, {"72", "80"}, {"28", "C3"}, {"BB", "01"},
+            {"F1", "44"}, {"F4", "21"}, {"73", "1E"}, {"74", "00"}}));
 
     // Restart arming writes none of 28, BB, F1, F4.
     EXPECT_EQ(tool.SetWDTTimeout_ResartSys(7, 300), 0);
     EXPECT_EQ(tool.GetTimeoutSecond(), 300);
     EXPECT_EQ(tool.BypassOnExpiry(), 0);
-    EXPECT_TRACE(kStopWatchdog + relayNormal + R"(
-        # arm for restart, 300 s wraps to 44 s
-        out8 2E 87
-        out8 2E 01
-        out8 2E 55
-        out8 2E 55
-        out8 2E 07
-        out8 2F 07
-        out8 2E 71
-        out8 2F 00
-        out8 2E 72
-        out8 2F C0
-        out8 2E 73
-        out8 2F 2C
-        out8 2E 74
-        out8 2F 00
-        out8 2E 02
-        out8 2F 02
-    )");
+    EXPECT_TRACE(kStopWatchdog + relayNormal +
+        // arm for restart, 300 s wraps to 44 s
+        bypass::test::LanxusSioSequence({{"71", "00"}, {"72", "C0"}, {"73", "2C"}, {"74", "00"}}));
 
     // Stopping leaves the GPIO lines alone.
     EXPECT_EQ(tool.DisableWDT(), 0);

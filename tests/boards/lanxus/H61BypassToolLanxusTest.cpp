@@ -1,4 +1,5 @@
 #include "boards/lanxus/H61BypassToolLanxus.h"
+#include "boards/lanxus/LanxusTraces.h"
 #include "support/TraceTest.h"
 
 #include <string>
@@ -17,25 +18,9 @@ public:
 
 using H61Lanxus = bypass::test::TraceTest;
 
-const std::string kStopWatchdog = R"(
-    # stop the watchdog: key, device 7, 71..74 = 0, leave
-    out8 2E 87
-    out8 2E 01
-    out8 2E 55
-    out8 2E 55
-    out8 2E 07
-    out8 2F 07
-    out8 2E 71
-    out8 2F 00
-    out8 2E 72
-    out8 2F 00
-    out8 2E 73
-    out8 2F 00
-    out8 2E 74
-    out8 2F 00
-    out8 2E 02
-    out8 2F 02
-)";
+// Stopping the watchdog: 71..74 = 0.
+const std::string kStopWatchdog
+    = bypass::test::LanxusSioSequence({{"71", "00"}, {"72", "00"}, {"73", "00"}, {"74", "00"}});
 
 // 100 writes of 0 to port 0xED after each strobe edge.
 std::string IoDelay()
@@ -170,56 +155,18 @@ TEST_F(H61Lanxus, ArmingStoresTheTimeoutLatchesNormalThenArmsWithTheWrappedCount
     EXPECT_EQ(tool.SetWDTTimeout_Bypass(7, 30), 0);
     EXPECT_EQ(tool.GetTimeoutSecond(), 30);
     EXPECT_EQ(tool.BypassOnExpiry(), 1);
-    EXPECT_TRACE(kStopWatchdog + BothSegmentsNormal() + R"(
-        # arm for bypass, 30 s
-        out8 2E 87
-        out8 2E 01
-        out8 2E 55
-        out8 2E 55
-        out8 2E 07
-        out8 2F 07
-        out8 2E 71
-        out8 2F 00
-        out8 2E 72
-        out8 2F 80
-        out8 2E 73
-        out8 2F 1E
-        out8 2E 74
-        out8 2F 00
-        out8 2E F1
-        out8 2F 44
-        out8 2E F4
-        out8 2F 13
-        out8 2E 02
-        out8 2F 02
-    )");
+    EXPECT_TRACE(kStopWatchdog + BothSegmentsNormal() +
+        // arm for bypass, 30 s
+        bypass::test::LanxusSioSequence(
+            {{"71", "00"}, {"72", "80"}, {"73", "1E"}, {"74", "00"}, {"F1", "44"}, {"F4", "13"}}));
 
     EXPECT_EQ(tool.SetWDTTimeout_ResartSys(7, 300), 0);
     EXPECT_EQ(tool.GetTimeoutSecond(), 300);
     EXPECT_EQ(tool.BypassOnExpiry(), 0);
-    EXPECT_TRACE(kStopWatchdog + BothSegmentsNormal() + R"(
-        # arm for restart, 300 s wraps to 44 s
-        out8 2E 87
-        out8 2E 01
-        out8 2E 55
-        out8 2E 55
-        out8 2E 07
-        out8 2F 07
-        out8 2E 71
-        out8 2F 00
-        out8 2E 72
-        out8 2F C0
-        out8 2E 73
-        out8 2F 2C
-        out8 2E 74
-        out8 2F 00
-        out8 2E F1
-        out8 2F 00
-        out8 2E F4
-        out8 2F 00
-        out8 2E 02
-        out8 2F 02
-    )");
+    EXPECT_TRACE(kStopWatchdog + BothSegmentsNormal() +
+        // arm for restart, 300 s wraps to 44 s
+        bypass::test::LanxusSioSequence(
+            {{"71", "00"}, {"72", "C0"}, {"73", "2C"}, {"74", "00"}, {"F1", "00"}, {"F4", "00"}}));
 
     // Stopping leaves the relay lines alone.
     EXPECT_EQ(tool.DisableWDT(), 0);
