@@ -1,0 +1,54 @@
+// What every bypassctl command works with: the options of its command line,
+// the console, and the report it fills. A command is a function of the
+// command table (CommandLine.cpp); it ends early by throwing CommandError.
+#pragma once
+
+#include "Cli.h"
+#include "Report.h"
+
+#include <string>
+
+namespace bypassctl {
+
+// Before identification: the board's type is not known yet.
+constexpr int kIdentify = -1;
+
+// What the watchdog's expiry does.
+enum class ExpiryAction { Bypass, Restart };
+
+struct Options {
+    int type = kIdentify;
+    std::string simulate;
+    bool trace = false;
+    bool json = false;
+    bool bypassOn = false;
+    ExpiryAction action = ExpiryAction::Bypass;
+    int timeout = 0;
+    int interval = 0; // 0: a third of the timeout
+    bool leaveArmed = false;
+};
+
+// Ends a command with an exit code and one line saying why.
+struct CommandError {
+    ExitCode code;
+    std::string message;
+};
+
+struct Context {
+    const Options& options;
+    Console& console;
+    Report& report;
+};
+
+// The commands, in the order of bypassctl --help.
+void ListBoards(Context& context);
+void IdentifyBoard(Context& context);
+void SwitchBypass(Context& context);
+void ArmWatchdog(Context& context);
+void KickWatchdog(Context& context);
+void EnableWatchdog(Context& context);
+void StopWatchdog(Context& context);
+void ShowStatus(Context& context);
+void KeepWatchdogAlive(Context& context);
+
+} // namespace bypassctl

@@ -1,0 +1,181 @@
+// The command line: the table of commands, their options, and the dispatch
+// to the command that was given.
+#include "Cli.h"
+#include "Command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+
+namespace bypassctl {
+namespace {
+
+const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no port touched); "
+                                  "3 no port access (driver or privilege); 4 not supported on "
+                                  "this board; 5 the board answered a failure (-1).";
+
+void AddBoardOptions(CLI::App& app, Options& options)
+{
+    app.add_option("--type", options.type, "board type from bypassctl list (skips identification)");
+    app.add_option("--simulate", options.simulate,
+        "run against a simulated board, by type or product name: no privileges, no real ports");
+    app.add_flag("--trace", options.trace, "show every port access and sleep on standard error");
+    app.add_flag("--json", options.json, "write one JSON object on standard output");
+}
+
+CLI::Option* AddActionOption(CLI::App& command, Options& options)
+{
+    return command
+        .add_option_function<std::string>(
+            "--action",
+            [&options](const std::string& action) {
+                options.action = action == "restart" ? ExpiryAction::Restart : ExpiryAction::Bypass;
+            },
+            "what expiry does: bypass (join the ports) or restart (reset the system)")
+        ->check(CLI::IsMember({"bypass", "restart"}));
+}
+
+CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
+{
+    return command.add_option("--timeout", options.timeout, "timeout in whole seconds")->required();
+}
+
+void AddBypassOptions(CLI::App& command, Options& options)
+{
+    command
+        .add_option_function<std::string>(
+            "state", [&options](const std::string& state) { options.bypassOn = state == "on"; },
+            "on or off")
+        ->required()
+        ->check(CLI::IsMember({"on", "off"}));
+}
+
+void AddArmOptions(CLI::App& command, Options& options)
+{
+    AddActionOption(command, options)->required();
+    AddTimeoutOption(command, options);
+}
+
+void AddKickOptions(CLI::App& command, Options& options) { AddActionOption(command, options); }
+
+void AddKeepAliveOptions(CLI::App& command, Options& options)
+{
+    AddTimeoutOption(command, options);
+    AddActionOption(command, options);
+    command.add_option("--interval", options.interval,
+        "seconds between re-arms, shorter than the timeout (default a third of it)");
+    command.add_flag("--leave-armed", options.leaveArmed,
+        "leave the watchdog armed when stopped, so it expires");
+}
+
+// One command of the command line. A row without a function is a group:
+// its commands are the rows named after it ("wdt arm" is in "wdt").
+struct CommandRow {
+    const char* name;
+    const char* description;
+    void (*run)(Context& context);
+    void (*addOptions)(CLI::App& command, Options& options);
+};
+
+const CommandRow kCommands[] = {
+    {"list", "show the board catalogue", ListBoards, nullptr},
+    {"identify", "show the product name the board reports, its type and the tool that serves it",
+        IdentifyBoard, nullptr},
+    {"bypass", "switch the bypass relays on (ports joined) or off", SwitchBypass, AddBypassOptions},
+    {"wdt", "drive the watchdog", nullptr, nullptr},
+    {"wdt arm", "arm the watchdog with a timeout and an expiry action", ArmWatchdog, AddArmOptions},
+    {"wdt kick",
+        "re-arm with the tool's stored timeout (5 s in a new bypassctl; keepalive re-arms with "
+        "its own)",
+        KickWatchdog, AddKickOptions},
+    {"wdt enable", "start the watchdog with the tool's stored timeout", EnableWatchdog, nullptr},
+    {"wdt stop", "stop the watchdog", StopWatchdog, nullptr},
+    {"status", "show whether the board has a watchdog, the stored timeout and the board's own text",
+        ShowStatus, nullptr},
+    {"keepalive", "arm the watchdog and re-arm it until SIGINT or SIGTERM, then stop it",
+        KeepWatchdogAlive, AddKeepAliveOptions},
+};
+
+class CommandLine {
+public:
+    explicit CommandLine(Options& options);
+
+    // Throws CLI11's errors.
+    void Parse(const std::vector<std::string>& args);
+    int Exit(const CLI::Error& error, Console& console) const
+    {
+        return m_app.exit(error, console.out, console.err);
+    }
+    // The row of the command that was given.
+    const CommandRow& Given() const;
+
+private:
+    CLI::App m_app{
+        "bypassctl: drive the LAN-bypass relays and the watchdog of this appliance", "bypassctl"};
+    std::map<std::string, CLI::App*> m_commands;
+};
+
+CommandLine::CommandLine(Options& options)
+{
+    m_app.footer(kExitCodeHelp);
+    m_app.require_subcommand(1);
+    AddBoardOptions(m_app, options);
+    for (const CommandRow& row : kCommands) {
+        const std::string name = row.name;
+        const std::size_t space = name.rfind(' ');
+        CLI::App& parent
+            = space == std::string::npos ? m_app : *m_commands.at(name.substr(0, space));
+        CLI::App* command = parent.add_subcommand(name.substr(space + 1), row.description);
+        command->fallthrough();
+        command->footer(kExitCodeHelp);
+        if (!row.run)
+            command->require_subcommand(1);
+        if (row.addOptions)
+            row.addOptions(*command, options);
+        m_commands[name] = command;
+    }
+}
+
+void CommandLine::Parse(const std::vector<std::string>& args)
+{
+    // CLI11 takes the arguments last one first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    m_app.parse(reversed);
+}
+
+const CommandRow& CommandLine::Given() const
+{
+    // A group needs one of its commands, so exactly one row that runs was given.
+    return *std::find_if(std::begin(kCommands), std::end(kCommands),
+        [this](const CommandRow& row) { return row.run && m_commands.at(row.name)->parsed(); });
+}
+
+} // namespace
+
+int RunBypassctl(const std::vector<std::string>& args, Console& console)
+{
+    Options options;
+    CommandLine line(options);
+    try {
+        line.Parse(args);
+    } catch (const CLI::CallForHelp& help) {
+        return line.Exit(help, console);
+    } catch (const CLI::ParseError& error) {
+        Report report(console, std::find(args.begin(), args.end(), "--json") != args.end());
+        return report.Fail(
+            kExitUsage, std::string(error.what()) + " (bypassctl --help shows what is allowed)");
+    }
+    const CommandRow& command = line.Given();
+    Report report(console, options.json);
+    report.Set("command", command.name);
+    Context context{options, console, report};
+    try {
+        command.run(context);
+    } catch (const CommandError& error) {
+        return report.Fail(error.code, error.message);
+    }
+    return report.Done();
+}
+
+} // namespace bypassctl

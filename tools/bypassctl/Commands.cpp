@@ -1,0 +1,126 @@
+// The commands that show the catalogue, identify the board, switch its
+// bypass and show its status.
+#include "Board.h"
+#include "BoardSession.h"
+#include "Command.h"
+#include "TextConv.h"
+
+#include "framework/BypassInfo.h"
+#include "framework/ToolFactory.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace bypassctl {
+namespace {
+
+#if !defined(_WIN32)
+// Kernel watchdog drivers that own the Super I/O watchdogs of these boards.
+const char* const kWatchdogModules[] = {"w83627hf_wdt", "it87_wdt"};
+
+void WarnAboutKernelWatchdogs(Context& context)
+{
+    Json loaded = Json::array();
+    for (const char* module : kWatchdogModules) {
+        struct stat info;
+        const std::string path = context.console.moduleDir + "/" + module;
+        if (stat(path.c_str(), &info) != 0)
+            continue;
+        loaded.push_back(module);
+        context.report.Warn(std::string("kernel module ") + module
+            + " is loaded and owns the same watchdog chip; unload it (rmmod " + module
+            + ") before driving the watchdog from here");
+    }
+    context.report.Set("kernel_watchdog_modules", loaded);
+}
+#endif
+
+} // namespace
+
+void ListBoards(Context& context)
+{
+    Report& report = context.report;
+    Json boards = Json::array();
+    report.Say("type  product          extra  model          description");
+    for (int i = 0; i < g_bypass_info_count; ++i) {
+        const bypass_info& row = g_bypass_info_array[i];
+        const std::string model = GbkToUtf8(row.model_label);
+        const std::string description = GbkToUtf8(row.description);
+        boards.push_back({{"type", row.type}, {"product", row.board_name},
+            {"description", description}, {"model", model}, {"extra1", row.extra1},
+            {"extra2", row.extra2},
+            {"tool", row.type < 0 ? Json(nullptr) : Json(bypass::BypassToolClassName(row.type))}});
+        char head[64];
+        std::snprintf(head, sizeof head, "%-5d %-16s %d,%d    ", row.type, row.board_name,
+            row.extra1, row.extra2);
+        const std::size_t width = DisplayWidth(model);
+        report.Say(head + model + std::string(width < 15 ? 15 - width : 1, ' ') + description);
+    }
+    report.Set("boards", boards);
+}
+
+void IdentifyBoard(Context& context)
+{
+    Report& report = context.report;
+    const Board board = ChooseBoard(context.options);
+    const std::string product = ReportedProduct();
+    const int type = board.type != kIdentify ? board.type : GetHostBypassType();
+    const bool known = type >= 0;
+    report.Set("product", product);
+    report.Set("simulated", board.simulator != nullptr);
+    report.Set("type", known ? Json(type) : Json(nullptr));
+    report.Set("description", known ? Json(Description(type)) : Json(nullptr));
+    report.Set("tool", bypass::BypassToolClassName(type));
+    report.Say("product: \"" + product + "\"" + (board.simulator ? " (simulated)" : ""));
+    report.Say(known ? "type: " + std::to_string(type) + ", " + Description(type)
+                     : "type: none, the product is not in the catalogue (give --type N to "
+                       "choose one)");
+    report.Say(std::string("tool: ") + bypass::BypassToolClassName(type));
+#if !defined(_WIN32)
+    // Only a real machine has kernel drivers in the way.
+    if (!board.simulator)
+        WarnAboutKernelWatchdogs(context);
+#endif
+}
+
+void SwitchBypass(Context& context)
+{
+    const bool on = context.options.bypassOn;
+    BoardSession session(context);
+    context.report.Set("bypass", on ? "on" : "off");
+    if (session.Type() == 0)
+        throw CommandError{kExitUnsupported, "board type 0 has no bypass hardware"};
+    if (on)
+        session.Run({"EnableBypass", [](CBypassTool& tool) { return tool.EnableBypass(); }});
+    else
+        session.Run({"DisableBypass", [](CBypassTool& tool) { return tool.DisableBypass(); }});
+    context.report.Say(on ? "bypass on: the ports are joined past this machine"
+                          : "bypass off: traffic passes through this machine");
+    session.ReportState();
+}
+
+void ShowStatus(Context& context)
+{
+    Report& report = context.report;
+    BoardSession session(context);
+    // The buffer is larger than any board's text: the tool is not told its size.
+    char description[256] = {};
+    session.Call({"GetCurDesc", [&description](CBypassTool& tool) {
+                      tool.GetCurDesc(description);
+                      return 0;
+                  }});
+    CBypassTool& tool = session.Tool();
+    const bool watchdog = tool.IsSupportWDT() != 0;
+    const int seconds = tool.GetTimeoutSecond();
+    report.Set("watchdog_supported", watchdog);
+    report.Set("timeout_seconds", seconds);
+    report.Set("description", description[0] ? Json(description) : Json(nullptr));
+    report.Say(std::string("watchdog: ") + (watchdog ? "supported" : "none this tool drives"));
+    report.Say("stored timeout: " + std::to_string(seconds)
+        + " s (the tool's own value; the hardware is not read back)");
+    if (description[0])
+        report.Say(std::string("description: ") + description);
+    session.ReportState();
+}
+
+} // namespace bypassctl

@@ -1,0 +1,103 @@
+#include "Report.h"
+
+#include <utility>
+
+namespace bypassctl {
+namespace {
+
+const char* RelayName(bypass::sim::Relay relay)
+{
+    return relay == bypass::sim::Relay::Bypass ? "bypass" : "normal";
+}
+
+const char* ExpiryName(bypass::sim::ExpiryAction action)
+{
+    switch (action) {
+    case bypass::sim::ExpiryAction::Bypass:
+        return "bypass";
+    case bypass::sim::ExpiryAction::Restart:
+        return "restart";
+    default:
+        return "none";
+    }
+}
+
+Json StateJson(const ModelledState& state)
+{
+    Json relays = Json::array();
+    for (bypass::sim::Relay relay : state.relays)
+        relays.push_back(RelayName(relay));
+    Json watchdog = {{"running", state.watchdog.running},
+        {"action", ExpiryName(state.watchdog.action)}, {"seconds_left", state.watchdog.seconds}};
+    return {{"relays", relays}, {"watchdog", watchdog}, {"restarts", state.restarts}};
+}
+
+std::string RelaysText(const ModelledState& state)
+{
+    if (state.relays.empty())
+        return "none on this board";
+    std::string text;
+    for (std::size_t segment = 0; segment < state.relays.size(); ++segment)
+        text += (segment ? ", segment " : "segment ") + std::to_string(segment) + " "
+            + RelayName(state.relays[segment]);
+    return text;
+}
+
+std::string WatchdogText(const ModelledState& state)
+{
+    const bypass::sim::WatchdogState& watchdog = state.watchdog;
+    std::string text = watchdog.running ? "running, " + std::to_string(watchdog.seconds)
+            + " s left, expiry action " + ExpiryName(watchdog.action)
+                                        : std::string("stopped");
+    if (state.restarts)
+        text += "; its expiry restarted the system " + std::to_string(state.restarts) + " times";
+    return text;
+}
+
+} // namespace
+
+Report::Report(Console& console, bool json)
+    : m_console(console)
+    , m_json(json)
+{
+}
+
+void Report::Say(const std::string& line)
+{
+    if (!m_json)
+        m_console.out << line << std::endl;
+}
+
+void Report::Set(const char* key, Json value) { m_facts[key] = std::move(value); }
+
+void Report::Warn(const std::string& text)
+{
+    m_console.err << "bypassctl: warning: " << text << std::endl;
+}
+
+void Report::BoardState(const ModelledState& state)
+{
+    Set("board_state", StateJson(state));
+    Say("simulated relays: " + RelaysText(state));
+    Say("simulated watchdog: " + WatchdogText(state));
+}
+
+int Report::Done() { return End(kExitDone); }
+
+int Report::Fail(ExitCode code, const std::string& message)
+{
+    m_console.err << "bypassctl: " << message << std::endl;
+    Set("error", message);
+    return End(code);
+}
+
+int Report::End(ExitCode code)
+{
+    if (m_json) {
+        Set("exit_code", code);
+        m_console.out << m_facts.dump() << std::endl;
+    }
+    return code;
+}
+
+} // namespace bypassctl

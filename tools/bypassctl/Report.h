@@ -1,0 +1,44 @@
+// Everything a command tells its user. In text mode lines go to standard
+// output as the command runs; with --json the same facts are gathered into
+// one JSON object, written when the command ends. Errors and warnings go to
+// standard error in both modes.
+#pragma once
+
+#include "Cli.h"
+#include "Simulator.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace bypassctl {
+
+using Json = nlohmann::ordered_json;
+
+class Report {
+public:
+    Report(Console& console, bool json);
+
+    // One line of text output; nothing with --json.
+    void Say(const std::string& line);
+    // One fact of the JSON object, in the order the command learns them.
+    void Set(const char* key, Json value);
+    // "bypassctl: warning: text" on standard error.
+    void Warn(const std::string& text);
+    // What the simulated hardware holds: the relays and the watchdog.
+    void BoardState(const ModelledState& state);
+
+    // Ends the command: the JSON object with exit code 0.
+    int Done();
+    // Ends the command with code and one line saying why.
+    int Fail(ExitCode code, const std::string& message);
+
+private:
+    int End(ExitCode code);
+
+    Console& m_console;
+    bool m_json;
+    Json m_facts;
+};
+
+} // namespace bypassctl
