@@ -77,8 +77,7 @@ Board ChooseBoard(const Options& options)
     if (board.type == kIdentify && IsWholeNumber(options.simulate))
         board.type = row.type;
     // The hardware is the simulated board's even when --type picks another tool.
-    board.simulator = MakeBoardSimulator(row.type, row.board_name);
-    board.reporting = std::make_unique<SimulatedProductName>(*board.simulator);
+    board.simulator = std::make_unique<BoardSimulator>(row.type, row.board_name);
     return board;
 }
 

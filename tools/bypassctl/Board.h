@@ -14,7 +14,6 @@ namespace bypassctl {
 struct Board {
     int type = kIdentify; // known before identification: --type, or --simulate TYPE
     std::unique_ptr<BoardSimulator> simulator;
-    std::unique_ptr<SimulatedProductName> reporting;
 };
 
 // The board of --type and --simulate; unknown ones end the command with

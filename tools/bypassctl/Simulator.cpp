@@ -5,48 +5,29 @@
 namespace bypassctl {
 namespace {
 
-class ModelledBoard : public BoardSimulator {
-public:
-    ModelledBoard(std::unique_ptr<bypass::sim::BoardModel> model, std::string product)
-        : m_product(std::move(product))
-        , m_model(std::move(model))
-    {
-    }
+const std::string* g_reportedProduct = nullptr;
 
-    const std::string& ProductName() const override { return m_product; }
-    bypass::PortBackend& Ports() override { return *m_model; }
-    ModelledState State() const override
-    {
-        return {m_model->Relays(), m_model->Watchdog(), m_model->Restarts()};
-    }
-    void Pass(unsigned long long ms) override { m_model->Advance(ms); }
-
-private:
-    std::string m_product;
-    std::unique_ptr<bypass::sim::BoardModel> m_model;
-};
-
-const BoardSimulator* g_reportingBoard = nullptr;
-
-std::string ReportedProductName() { return g_reportingBoard->ProductName(); }
+std::string ReportedProductName() { return *g_reportedProduct; }
 
 } // namespace
 
-std::unique_ptr<BoardSimulator> MakeBoardSimulator(int modelType, const std::string& product)
+BoardSimulator::BoardSimulator(int modelType, std::string product)
+    : m_product(std::move(product))
+    , m_model(bypass::sim::CreateBoardModel(modelType))
 {
-    return std::make_unique<ModelledBoard>(bypass::sim::CreateBoardModel(modelType), product);
-}
-
-SimulatedProductName::SimulatedProductName(const BoardSimulator& board)
-{
-    g_reportingBoard = &board;
+    g_reportedProduct = &m_product;
     m_previous = bypass::SetProductNameSource(ReportedProductName);
 }
 
-SimulatedProductName::~SimulatedProductName()
+BoardSimulator::~BoardSimulator()
 {
     bypass::SetProductNameSource(m_previous);
-    g_reportingBoard = nullptr;
+    g_reportedProduct = nullptr;
+}
+
+ModelledState BoardSimulator::State() const
+{
+    return {m_model->Relays(), m_model->Watchdog(), m_model->Restarts()};
 }
 
 } // namespace bypassctl

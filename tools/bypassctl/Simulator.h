@@ -22,32 +22,26 @@ struct ModelledState {
     unsigned restarts = 0;
 };
 
+// A catalogue board's hardware model and the product name it reports
+// (which may be empty: types 2 and 5003 report none). While it is alive the
+// library sees it: its product name answers the baseboard query. Only one
+// may exist at a time.
 class BoardSimulator {
 public:
-    virtual ~BoardSimulator() = default;
-    // The product name the simulated mainboard reports.
-    virtual const std::string& ProductName() const = 0;
+    BoardSimulator(int modelType, std::string product);
+    ~BoardSimulator();
+    BoardSimulator(const BoardSimulator&) = delete;
+    BoardSimulator& operator=(const BoardSimulator&) = delete;
+
     // The hardware behind the port primitives.
-    virtual bypass::PortBackend& Ports() = 0;
-    virtual ModelledState State() const = 0;
+    bypass::PortBackend& Ports() { return *m_model; }
+    ModelledState State() const;
     // Lets ms of time pass for the hardware while the tool is idle.
-    virtual void Pass(unsigned long long ms) = 0;
-};
-
-// The hardware of the catalogue board modelType, reporting product (which
-// may be empty: types 2 and 5003 report none).
-std::unique_ptr<BoardSimulator> MakeBoardSimulator(int modelType, const std::string& product);
-
-// While alive, the library sees the simulated board: its product name
-// answers the baseboard query. Only one may exist at a time.
-class SimulatedProductName {
-public:
-    explicit SimulatedProductName(const BoardSimulator& board);
-    ~SimulatedProductName();
-    SimulatedProductName(const SimulatedProductName&) = delete;
-    SimulatedProductName& operator=(const SimulatedProductName&) = delete;
+    void Pass(unsigned long long ms) { m_model->Advance(ms); }
 
 private:
+    std::string m_product;
+    std::unique_ptr<bypass::sim::BoardModel> m_model;
     bypass::ProductNameSource m_previous;
 };
 
