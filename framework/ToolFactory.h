@@ -1,4 +1,5 @@
-// The mapping from catalogue type to tool class.
+// The mapping from catalogue type to tool class. The board table
+// implements it; the framework only calls it.
 #pragma once
 
 #include "framework/BypassTool.h"

@@ -7,8 +7,6 @@ namespace {
 
 int HexDigits(unsigned width) { return static_cast<int>(width / 4); }
 
-} // namespace
-
 std::string FormatOut(unsigned width, std::uint32_t port, std::uint32_t value)
 {
     char line[48];
@@ -24,6 +22,8 @@ std::string FormatIn(unsigned width, std::uint32_t port, std::uint32_t value)
         HexDigits(width), static_cast<unsigned>(value));
     return line;
 }
+
+} // namespace
 
 void TraceBackend::Script(std::uint32_t port, std::initializer_list<std::uint32_t> values)
 {

@@ -74,8 +74,4 @@ private:
     unsigned long long m_sleptMs = 0;
 };
 
-// The trace line of one access, shared with other recorders of port traffic.
-std::string FormatOut(unsigned width, std::uint32_t port, std::uint32_t value);
-std::string FormatIn(unsigned width, std::uint32_t port, std::uint32_t value);
-
 } // namespace bypass

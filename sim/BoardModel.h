@@ -83,7 +83,7 @@ private:
 // or nullptr for -1 and for types the catalogue does not hold.
 std::unique_ptr<BoardModel> CreateBoardModel(int type);
 
-// The catalogue types that have a board model, in catalogue order.
+// The types of the board table (every one has a model), in catalogue order.
 const std::vector<int>& ModelledBoardTypes();
 
 } // namespace bypass::sim

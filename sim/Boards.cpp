@@ -1,5 +1,6 @@
 // One preset per catalogue board: the chips, the GPIO wiring of the relays
 // and where each watchdog's output goes.
+#include "boards/BoardTable.h"
 #include "sim/BoardLogic.h"
 #include "sim/BoardModel.h"
 #include "sim/Chipset.h"
@@ -468,42 +469,44 @@ template <class Board, int... Args> std::unique_ptr<BoardModel> Make()
 
 using Maker = std::unique_ptr<BoardModel> (*)();
 
-// In catalogue order.
-const std::pair<int, Maker> kPresets[] = {
-    {0, Make<PlainBoard>},
-    {1, Make<Board845>},
-    {2, Make<Q35Board>},
-    {3, Make<Msi945Board, 3>},
-    {4, Make<D525NexcomBoard>},
-    {5, Make<Msi945Board, 5>},
-    {6, MakeG41Ms},
-    {7, Make<NexcomBoard, 7>},
-    {8, Make<NexcomBoard, 8>},
-    {9, Make<H61MsBoard>},
-    {10, Make<H61LanxusBoard>},
-    {11, Make<D525LanxusBoard>},
-    {5003, Make<SmbusBoard>},
-    {5002, MakeD525Ms},
-    {5001, Make<D525LwBoard>},
-};
+// The model of each board type; which types exist is the board table's.
+Maker ModelOf(int type)
+{
+    static const std::map<int, Maker> models = {
+        {0, Make<PlainBoard>},
+        {1, Make<Board845>},
+        {2, Make<Q35Board>},
+        {3, Make<Msi945Board, 3>},
+        {4, Make<D525NexcomBoard>},
+        {5, Make<Msi945Board, 5>},
+        {6, MakeG41Ms},
+        {7, Make<NexcomBoard, 7>},
+        {8, Make<NexcomBoard, 8>},
+        {9, Make<H61MsBoard>},
+        {10, Make<H61LanxusBoard>},
+        {11, Make<D525LanxusBoard>},
+        {5001, Make<D525LwBoard>},
+        {5002, MakeD525Ms},
+        {5003, Make<SmbusBoard>},
+    };
+    const auto model = models.find(type);
+    return model == models.end() ? nullptr : model->second;
+}
 
 } // namespace
 
 std::unique_ptr<BoardModel> CreateBoardModel(int type)
 {
-    for (const auto& preset : kPresets) {
-        if (preset.first == type)
-            return preset.second();
-    }
-    return nullptr;
+    const Maker maker = FindBoard(type) ? ModelOf(type) : nullptr;
+    return maker ? maker() : nullptr;
 }
 
 const std::vector<int>& ModelledBoardTypes()
 {
     static const std::vector<int> types = [] {
         std::vector<int> all;
-        for (const auto& preset : kPresets)
-            all.push_back(preset.first);
+        for (const BoardRow& row : BoardTable())
+            all.push_back(row.type);
         return all;
     }();
     return types;

@@ -1,11 +1,8 @@
 #include "boards/lanxus/D525BypassToolLanxus.h"
 #include "boards/lanxus/H61BypassToolLanxus.h"
-#include "framework/ToolFactory.h"
 #include "support/TraceTest.h"
 
-#include <memory>
 #include <string>
-#include <typeinfo>
 
 namespace {
 
@@ -49,23 +46,6 @@ TEST_F(LanxusWatchdog, EnableWdtWritesTheLowByteOfTheStoredTimeoutAlikeOnBothBoa
             EXPECT_EQ(tool->GetTimeoutSecond(), wrap.seconds);
         }
     }
-}
-
-TEST(LanxusFactory, Types10And11YieldTheirOwnTools)
-{
-    std::unique_ptr<CBypassTool> h61(bypass::MakeBypassTool(10));
-    EXPECT_EQ(typeid(*h61), typeid(C_H61_BypassTool_Lanxus));
-    EXPECT_EQ(h61->GetBypassType(), 10);
-    EXPECT_EQ(h61->GetTimeoutSecond(), 5);
-    EXPECT_EQ(h61->IsSupportWDT(), 1);
-    EXPECT_STREQ(bypass::BypassToolClassName(10), "C_H61_BypassTool_Lanxus");
-
-    std::unique_ptr<CBypassTool> d525(bypass::MakeBypassTool(11));
-    EXPECT_EQ(typeid(*d525), typeid(C_D525_BypassTool_Lanxus));
-    EXPECT_EQ(d525->GetBypassType(), 11);
-    EXPECT_EQ(d525->GetTimeoutSecond(), 5);
-    EXPECT_EQ(d525->IsSupportWDT(), 1);
-    EXPECT_STREQ(bypass::BypassToolClassName(11), "C_D525_BypassTool_Lanxus");
 }
 
 } // namespace
