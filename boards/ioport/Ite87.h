@@ -44,7 +44,7 @@ constexpr std::uint8_t kReloadOnCirInterrupt = 0x80;
 // timeout registers count minutes, so every arming of these boards sets it.
 constexpr std::uint8_t kCountInSeconds = 0x80;
 constexpr std::uint8_t kResetOnExpiry = 0x40; // expiry pulses KRST#: the system restarts
-constexpr std::uint8_t kPwrOkOnExpiry = 0x10; // expiry drops PWROK
+constexpr std::uint8_t kPwrOkOnExpiry = 0x10; // expiry is also signalled on PWROK
 
 // How a board paces its configuration traffic.
 struct Pacing {

@@ -73,7 +73,7 @@ void CQ35BypassTool::ResetWDT()
 void CQ35BypassTool::StartWDT(int nSecond)
 {
     ConfigMode sio(kPacing);
-    // seconds, since the count is given in seconds; expiry drops PWROK
+    // the count is in seconds; expiry is signalled on PWROK
     WriteWatchdogDevice(sio, kWatchdogConfig, kCountInSeconds | kPwrOkOnExpiry);
     // the high byte stays 0 from ResetWDT
     WriteWatchdogDevice(sio, kWatchdogTimeoutLow, static_cast<std::uint8_t>(nSecond));
