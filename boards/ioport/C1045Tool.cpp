@@ -1,32 +1,30 @@
 #include "boards/ioport/C1045Tool.h"
 
+#include "boards/PortModify.h"
 #include "boards/ioport/TimeoutCode.h"
 #include "portio/PortBackend.h"
 
 namespace {
 
+using bypass::ModifyPortByte;
+
 constexpr std::uint16_t kBoardPort = 0xF2;
 
 // Bits of the board port. Bits 7-5 belong to other board functions and are
 // always written back as read.
-constexpr int kOtherBits = 0xE0;
-constexpr int kArmedBypassBit = 0x10;
-constexpr int kArmedRestartBit = 0x08;
-constexpr int kCodeBits = 0x07;
+constexpr std::uint8_t kArmedBypassBit = 0x10;
+constexpr std::uint8_t kArmedRestartBit = 0x08;
+constexpr std::uint8_t kCodeBits = 0x07;
 // Bypass now is the bypass watchdog with its shortest timeout (code 6).
-constexpr int kBypassNowCode = 6;
+constexpr std::uint8_t kBypassNowCode = 6;
 
-// Modes of DoBypassCtrl, numbered as the board's control program knows them.
-enum Mode {
-    kDisableWatchdog = 0,
-    kEnableWatchdog = 1,
-    kArmRestart = 2,
-    kArmBypass = 3,
-    kEnterBypass = 4,
-    kLeaveBypass = 5,
-};
+// Sets one expiry bit with the code and clears the other expiry bit.
+void Arm(std::uint8_t code, std::uint8_t armedBit, std::uint8_t otherArmedBit)
+{
+    ModifyPortByte(kBoardPort, otherArmedBit | kCodeBits, code | armedBit);
+}
 
-void WriteBoardPort(int value) { outportb(kBoardPort, static_cast<std::uint8_t>(value)); }
+void Disarm() { ModifyPortByte(kBoardPort, kArmedBypassBit | kArmedRestartBit | kCodeBits, 0); }
 
 } // namespace
 
@@ -35,69 +33,48 @@ C1045BypassTool::C1045BypassTool(int nBypassType)
 {
 }
 
-void C1045BypassTool::DoBypassCtrl(int nValue, int nMode)
-{
-    const int v = inportb(kBoardPort);
-    const int code = nValue & kCodeBits;
-    switch (nMode) {
-    case kDisableWatchdog:
-    case kLeaveBypass:
-        WriteBoardPort(v & kOtherBits);
-        break;
-    case kEnableWatchdog:
-        // a read and nothing else: the stored timeout is not used
-        break;
-    case kArmRestart:
-        // bit 4 is cleared, bit 3 kept and then set
-        WriteBoardPort((v & (kOtherBits | kArmedRestartBit)) | code | kArmedRestartBit);
-        break;
-    case kArmBypass:
-        // bit 3 is cleared, bit 4 kept and then set
-        WriteBoardPort((v & (kOtherBits | kArmedBypassBit)) | code | kArmedBypassBit);
-        break;
-    case kEnterBypass:
-        // bits 3 and 0 are cleared, bits 4, 2 and 1 set: the bits of arming
-        // for bypass with 1 second
-        WriteBoardPort((v & 0xF6) | kArmedBypassBit | kBypassNowCode);
-        break;
-    }
-}
-
-int C1045BypassTool::Arm(int nSecond, int nMode)
-{
-    m_nTimeoutSecond = nSecond;
-    if (!bypass::Is1045Timeout(nSecond))
-        return -1;
-    DoBypassCtrl(bypass::C1045TimeoutCode(nSecond), nMode);
-    return 0;
-}
-
 int C1045BypassTool::DisableWDT()
 {
-    DoBypassCtrl(0, kDisableWatchdog);
+    Disarm();
     return 0;
 }
 
 int C1045BypassTool::EnableWDT()
 {
-    DoBypassCtrl(0, kEnableWatchdog);
+    // a read and nothing else: the stored timeout is not used
+    inportb(kBoardPort);
     return 0;
 }
 
-int C1045BypassTool::SetWDTTimeout_Bypass(int, int nSecond) { return Arm(nSecond, kArmBypass); }
+int C1045BypassTool::SetWDTTimeout_Bypass(int, int nSecond)
+{
+    return StoreAndArm(nSecond, kArmedBypassBit, kArmedRestartBit);
+}
 
-int C1045BypassTool::SetWDTTimeout_ResartSys(int, int nSecond) { return Arm(nSecond, kArmRestart); }
+int C1045BypassTool::SetWDTTimeout_ResartSys(int, int nSecond)
+{
+    return StoreAndArm(nSecond, kArmedRestartBit, kArmedBypassBit);
+}
 
 int C1045BypassTool::EnableBypass()
 {
-    DoBypassCtrl(0, kEnterBypass);
+    Arm(kBypassNowCode, kArmedBypassBit, kArmedRestartBit);
     return 0;
 }
 
 int C1045BypassTool::DisableBypass()
 {
-    DoBypassCtrl(0, kLeaveBypass);
+    Disarm();
     return 0;
 }
 
 int C1045BypassTool::IsSupportWDT() { return 1; }
+
+int C1045BypassTool::StoreAndArm(int nSecond, std::uint8_t armedBit, std::uint8_t otherArmedBit)
+{
+    m_nTimeoutSecond = nSecond;
+    if (!bypass::Is1045Timeout(nSecond))
+        return -1;
+    Arm(static_cast<std::uint8_t>(bypass::C1045TimeoutCode(nSecond)), armedBit, otherArmedBit);
+    return 0;
+}

@@ -5,6 +5,8 @@
 
 #include "framework/BypassTool.h"
 
+#include <cstdint>
+
 class C1045BypassTool : public CBypassTool {
 public:
     explicit C1045BypassTool(int nBypassType);
@@ -20,7 +22,5 @@ public:
     int IsSupportWDT() override;
 
 private:
-    // Performs the port accesses of one operation; nMode names the operation.
-    static void DoBypassCtrl(int nValue, int nMode);
-    int Arm(int nSecond, int nMode);
+    int StoreAndArm(int nSecond, std::uint8_t armedBit, std::uint8_t otherArmedBit);
 };

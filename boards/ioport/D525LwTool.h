@@ -23,19 +23,6 @@ public:
     int IsSupportWDT() override;
 
 private:
-    // lets the unit tests reach the per-segment steps
-    friend struct D525LwSegmentAccess;
-
-    static void EnterSioConfig();
-    static void ExitSioConfig();
-    // Each register access is a whole enter, select, access, exit cycle.
-    static std::uint8_t ReadSioReg(std::uint8_t nReg);
-    static void WriteSioReg(std::uint8_t nReg, std::uint8_t nValue);
-    static int InitGpio();
-    // The segments are named 16 and 32; any other value does nothing.
-    static void PrepareSegment(int nSeg);
-    static void EnableSegmentBypass(int nSeg);
-    static void DisableSegmentBypass(int nSeg);
-    // What arming does on this board: the timeout is only recorded.
-    void KeepTimeoutAndLeaveBypass(int nSecond);
+    // Sets up the relay and mode pins as simple-I/O outputs.
+    static void InitGpio();
 };

@@ -14,36 +14,32 @@ constexpr std::uint8_t kControlArmed = 0xFF;
 constexpr std::uint8_t kControlBypass = 0x41;
 constexpr std::uint8_t kControlNormal = 0x81;
 
-// Super I/O watchdog configuration that makes expiry restart the system.
-constexpr std::uint8_t kRestartConfig = 0xC0;
-
 std::uint8_t LowByte(int value) { return static_cast<std::uint8_t>(value); }
+
+// Arms the board logic's watchdog, which bypasses the ports on expiry.
+void ArmBypassWDT(int nCode)
+{
+    outportb(kControlPort, kControlArmed);
+    outportb(kTimeoutPort, LowByte(nCode));
+}
+
+// Programs the Super I/O watchdog, which restarts the system on expiry.
+void ArmRestartWDT(int nCode)
+{
+    using namespace bypass::ite;
+    ConfigMode sio;
+    sio.SelectDevice(kGpioWatchdogDevice);
+    // the chip takes the same logarithmic code as the board logic, and the
+    // timeout before the configuration
+    sio.Write(kWatchdogTimeoutLow, LowByte(nCode));
+    sio.Write(kWatchdogConfig, kCountInSeconds | kResetOnExpiry);
+}
 
 } // namespace
 
 C_D525_BypassTool_NEXCOM::C_D525_BypassTool_NEXCOM(int nBypassType)
     : CBypassTool(nBypassType)
 {
-}
-
-int C_D525_BypassTool_NEXCOM::ArmBypassWDT(int nCode)
-{
-    outportb(kControlPort, kControlArmed);
-    outportb(kTimeoutPort, LowByte(nCode));
-    return 0;
-}
-
-int C_D525_BypassTool_NEXCOM::ArmRestartWDT(int nCode)
-{
-    using namespace bypass::ite;
-    WriteConfigKey(0);
-    WriteIndexed(kDeviceSelect, kGpioWatchdogDevice, 0);
-    // the chip takes the same logarithmic code as the board logic, and the
-    // timeout before the configuration
-    WriteIndexed(kWatchdogTimeoutLow, LowByte(nCode), 0);
-    WriteIndexed(kWatchdogConfig, kRestartConfig, 0);
-    LeaveConfig();
-    return 1;
 }
 
 // Deliberately touches no port: neither watchdog is stopped on this board.

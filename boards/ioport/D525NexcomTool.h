@@ -17,10 +17,4 @@ public:
     int EnableBypass() override;
     int DisableBypass() override;
     int IsSupportWDT() override;
-
-private:
-    // Arms the board logic's watchdog, which bypasses the ports on expiry.
-    int ArmBypassWDT(int nCode);
-    // Programs the Super I/O watchdog, which restarts the system on expiry.
-    int ArmRestartWDT(int nCode);
 };

@@ -19,16 +19,6 @@ constexpr int kNsa3110Type = 7;
 constexpr int kNsa3110Bits = 0x37;
 constexpr int kEaglelakeBits = 0x3E;
 
-// Modes of DoBypassCtrl, numbered as the board's control program knows them.
-enum Mode {
-    kDisableWatchdog = 0,
-    kEnableWatchdog = 1,
-    kArmRestart = 2,
-    kArmBypass = 3,
-    kEnterBypass = 4,
-    kLeaveBypass = 5,
-};
-
 // The board logic expects each port to be read before it is written; the
 // value read is of no use.
 void ReadThenWrite(std::uint16_t port, int value)
@@ -44,69 +34,54 @@ C_G41_BypassTool_NEXCOM::C_G41_BypassTool_NEXCOM(int nBypassType)
 {
 }
 
-int C_G41_BypassTool_NEXCOM::ControlByte(int nState) const
+void C_G41_BypassTool_NEXCOM::WriteState(int nState) const
 {
-    return nState | (m_nBypassType == kNsa3110Type ? kNsa3110Bits : kEaglelakeBits);
-}
-
-void C_G41_BypassTool_NEXCOM::DoBypassCtrl(int nCode, int nMode)
-{
-    switch (nMode) {
-    case kDisableWatchdog:
-    case kLeaveBypass:
-        ReadThenWrite(kControlPort, ControlByte(kStateNormal));
-        break;
-    case kEnableWatchdog:
-        ReadThenWrite(kTimeoutPort, nCode);
-        break;
-    case kArmRestart:
-    case kArmBypass:
-        // the board logic alone decides what expiry does
-        ReadThenWrite(kTimeoutPort, nCode);
-        ReadThenWrite(kControlPort, ControlByte(kStateArmed));
-        break;
-    case kEnterBypass:
-        ReadThenWrite(kControlPort, ControlByte(kStateBypass));
-        break;
-    }
+    ReadThenWrite(
+        kControlPort, nState | (m_nBypassType == kNsa3110Type ? kNsa3110Bits : kEaglelakeBits));
 }
 
 int C_G41_BypassTool_NEXCOM::DisableWDT()
 {
-    DoBypassCtrl(0, kDisableWatchdog);
+    WriteState(kStateNormal);
     return 0;
 }
 
 int C_G41_BypassTool_NEXCOM::EnableWDT()
 {
-    DoBypassCtrl(bypass::G41NexcomTimeoutCode(m_nTimeoutSecond), kEnableWatchdog);
+    ReadThenWrite(kTimeoutPort, bypass::G41NexcomTimeoutCode(m_nTimeoutSecond));
     return 0;
 }
 
+// The board logic alone decides what expiry does: both armings are the same.
 int C_G41_BypassTool_NEXCOM::SetWDTTimeout_Bypass(int, int nSecond)
 {
-    m_nTimeoutSecond = nSecond;
-    DoBypassCtrl(bypass::G41NexcomTimeoutCode(nSecond), kArmBypass);
+    Arm(nSecond);
     return 0;
 }
 
 int C_G41_BypassTool_NEXCOM::SetWDTTimeout_ResartSys(int, int nSecond)
 {
-    m_nTimeoutSecond = nSecond;
-    DoBypassCtrl(bypass::G41NexcomTimeoutCode(nSecond), kArmRestart);
+    Arm(nSecond);
     return 0;
 }
 
 int C_G41_BypassTool_NEXCOM::EnableBypass()
 {
-    DoBypassCtrl(0, kEnterBypass);
+    WriteState(kStateBypass);
     return 0;
 }
 
 int C_G41_BypassTool_NEXCOM::DisableBypass()
 {
-    DoBypassCtrl(0, kLeaveBypass);
+    WriteState(kStateNormal);
     return 0;
 }
 
 int C_G41_BypassTool_NEXCOM::IsSupportWDT() { return 1; }
+
+void C_G41_BypassTool_NEXCOM::Arm(int nSecond)
+{
+    m_nTimeoutSecond = nSecond;
+    ReadThenWrite(kTimeoutPort, bypass::G41NexcomTimeoutCode(nSecond));
+    WriteState(kStateArmed);
+}

@@ -18,8 +18,7 @@ public:
     int IsSupportWDT() override;
 
 private:
-    // Performs the port accesses of one operation; nMode names the operation.
-    void DoBypassCtrl(int nCode, int nMode);
-    // The control byte for a state (bits 7-6) on this object's board.
-    int ControlByte(int nState) const;
+    // Writes a state (bits 7-6 of the control byte) with this board's low bits.
+    void WriteState(int nState) const;
+    void Arm(int nSecond);
 };

@@ -4,13 +4,14 @@
 
 namespace bypass::ite {
 
-void Pause(unsigned gapMs)
+void Pause(unsigned ms)
 {
-    if (gapMs != 0)
-        SleepMs(gapMs);
+    if (ms != 0)
+        SleepMs(ms);
 }
 
-void WriteConfigKey(unsigned gapMs)
+ConfigMode::ConfigMode(const Pacing& pacing)
+    : m_pacing(pacing)
 {
     constexpr std::uint8_t kKey[] = {0x87, 0x01, 0x55, 0x55};
     constexpr unsigned kLast = sizeof kKey - 1;
@@ -18,24 +19,33 @@ void WriteConfigKey(unsigned gapMs)
         outportb(kIndexPort, kKey[i]);
         // the chip needs no time after the last byte
         if (i != kLast)
-            Pause(gapMs);
+            Pause(m_pacing.keyGapMs);
     }
 }
 
-void WriteIndexed(std::uint8_t reg, std::uint8_t value, unsigned gapMs)
+ConfigMode::~ConfigMode()
+{
+    outportb(kIndexPort, kConfigControl);
+    if (m_pacing.leaveKeepsControl)
+        outportb(kDataPort, static_cast<std::uint8_t>(inportb(kDataPort) | kLeaveConfigBit));
+    else
+        outportb(kDataPort, kLeaveConfigBit);
+}
+
+void ConfigMode::SelectDevice(std::uint8_t device) { Write(kDeviceSelect, device); }
+
+void ConfigMode::Write(std::uint8_t reg, std::uint8_t value)
 {
     outportb(kIndexPort, reg);
-    Pause(gapMs);
+    Pause(m_pacing.accessGapMs);
     outportb(kDataPort, value);
 }
 
-std::uint8_t ReadIndexed(std::uint8_t reg, unsigned gapMs)
+std::uint8_t ConfigMode::Read(std::uint8_t reg)
 {
     outportb(kIndexPort, reg);
-    Pause(gapMs);
+    Pause(m_pacing.accessGapMs);
     return inportb(kDataPort);
 }
-
-void LeaveConfig() { WriteIndexed(kConfigControl, kLeaveConfigBit, 0); }
 
 } // namespace bypass::ite

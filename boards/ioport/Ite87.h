@@ -1,7 +1,7 @@
-// Configuration access to the ITE IT87-series Super I/O that several of
-// these boards carry at index port 0x2E and data port 0x2F. The boards
-// differ in how they pace the accesses, so each tool builds its own register
-// access from these steps and passes its pause (0 for none).
+// Configuration access to the ITE IT87-series Super I/O that the Q35,
+// D525-NEXCOM, D525-LW, H61-LANXUS and D525-LANXUS boards carry at index
+// port 0x2E and data port 0x2F. Registers and bits carry the chip's names.
+// The boards pace their accesses differently, so each passes its Pacing.
 #pragma once
 
 #include <cstdint>
@@ -11,42 +11,69 @@ namespace bypass::ite {
 constexpr std::uint16_t kIndexPort = 0x2E;
 constexpr std::uint16_t kDataPort = 0x2F;
 
-// Registers common to all logical devices.
+// Global registers.
 constexpr std::uint8_t kConfigControl = 0x02;
 constexpr std::uint8_t kLeaveConfigBit = 0x02;
 constexpr std::uint8_t kDeviceSelect = 0x07;
-// Logical device 7: watchdog and GPIO configuration.
-constexpr std::uint8_t kGpioWatchdogDevice = 0x07;
 constexpr std::uint8_t kPinFunctionSet2 = 0x26;
 constexpr std::uint8_t kPinFunctionSet4 = 0x28;
 constexpr std::uint8_t kPinFunctionSet5 = 0x29;
+
+// Logical device 7: GPIO and watchdog.
+constexpr std::uint8_t kGpioWatchdogDevice = 0x07;
 constexpr std::uint8_t kWatchdogControl = 0x71;
 constexpr std::uint8_t kWatchdogConfig = 0x72;
 constexpr std::uint8_t kWatchdogTimeoutLow = 0x73;
 constexpr std::uint8_t kWatchdogTimeoutHigh = 0x74;
 constexpr std::uint8_t kPullUpSet2 = 0xB9;
+constexpr std::uint8_t kPullUpSet4 = 0xBB;
 constexpr std::uint8_t kSimpleIoSet2 = 0xC1;
 constexpr std::uint8_t kSimpleIoSet4 = 0xC3;
 constexpr std::uint8_t kSimpleIoSet5 = 0xC4;
 constexpr std::uint8_t kOutputEnableSet2 = 0xC9;
 constexpr std::uint8_t kOutputEnableSet4 = 0xCB;
 constexpr std::uint8_t kOutputEnableSet5 = 0xCC;
+constexpr std::uint8_t kSmiControl2 = 0xF1;
+constexpr std::uint8_t kSmiPinMapping = 0xF4;
 
-// Sleeps gapMs, or not at all for 0.
-void Pause(unsigned gapMs);
+// Watchdog control register bit: an interrupt of the CIR receiver reloads
+// the counter.
+constexpr std::uint8_t kReloadOnCirInterrupt = 0x80;
 
-// Writes the entry key 87 01 55 55 to the index port, pausing gapMs after
-// each of the first three bytes: the chip enters configuration mode.
-void WriteConfigKey(unsigned gapMs);
+// Watchdog configuration register bits. Without kCountInSeconds the
+// timeout registers count minutes, so every arming of these boards sets it.
+constexpr std::uint8_t kCountInSeconds = 0x80;
+constexpr std::uint8_t kResetOnExpiry = 0x40; // expiry pulses KRST#: the system restarts
+constexpr std::uint8_t kPwrOkOnExpiry = 0x10; // expiry is also signalled on PWROK
 
-// Points the index port at reg, pauses gapMs, writes value to the data port.
-void WriteIndexed(std::uint8_t reg, std::uint8_t value, unsigned gapMs);
+// How a board paces its configuration traffic.
+struct Pacing {
+    unsigned keyGapMs = 0;    // after each entry key byte but the last
+    unsigned accessGapMs = 0; // between the index and the data access
+    // Leave by setting the exit bit in the control byte as read, rather than
+    // by writing the bit alone.
+    bool leaveKeepsControl = false;
+};
 
-// Points the index port at reg, pauses gapMs, reads the data port.
-std::uint8_t ReadIndexed(std::uint8_t reg, unsigned gapMs);
+// Sleeps ms, or not at all for 0.
+void Pause(unsigned ms);
 
-// Leaves configuration mode by writing the exit bit alone, without reading
-// the register first.
-void LeaveConfig();
+// Configuration mode for the lifetime of the object: the entry key
+// 87 01 55 55 on construction, the exit bit on destruction, so no path
+// leaves the chip in configuration mode.
+class ConfigMode {
+public:
+    explicit ConfigMode(const Pacing& pacing = Pacing{});
+    ~ConfigMode();
+    ConfigMode(const ConfigMode&) = delete;
+    ConfigMode& operator=(const ConfigMode&) = delete;
+
+    void SelectDevice(std::uint8_t device);
+    void Write(std::uint8_t reg, std::uint8_t value);
+    std::uint8_t Read(std::uint8_t reg);
+
+private:
+    Pacing m_pacing;
+};
 
 } // namespace bypass::ite

@@ -23,14 +23,8 @@ public:
     int IsSupportWDT() override;
 
 private:
-    static void EnterSioConfig();
-    static void ExitSioConfig();
-    // Register accesses within logical device 7; the caller enters and
-    // leaves configuration mode.
-    static void WriteSioReg(std::uint8_t nReg, std::uint8_t nValue);
-    static std::uint8_t ReadSioReg(std::uint8_t nReg);
     // Stops the watchdog, sets up the pulse pin and pulses it.
-    static int ResetWDT();
+    static void ResetWDT();
     static void StartWDT(int nSecond);
     // Arms with expiry routed to the relays (bit 3 set) or not.
     void ArmWDT(int nSecond, std::uint8_t nExpiryBits);

@@ -1,10 +1,11 @@
 #include "boards/lanxus/H61BypassToolLanxus.h"
 
-#include "boards/lanxus/LanxusGpio.h"
-#include "boards/lanxus/LanxusSio.h"
+#include "boards/PortModify.h"
+#include "boards/ioport/Ite87.h"
 #include "portio/PortBackend.h"
 
 using namespace bypass;
+using namespace bypass::ite;
 
 namespace {
 
@@ -42,149 +43,83 @@ constexpr std::uint8_t kControllerLines = 0x78;
 constexpr std::uint8_t kControllerEnable = 0x08;
 constexpr int kSegmentShift = 6;
 
-constexpr int kRelayNormal = 0;
-constexpr int kRelayBypass = 1;
+void IoDelay()
+{
+    for (int i = 0; i < kDelayWrites; ++i)
+        outportb(kDelayPort, 0x00);
+}
+
+void DriveRelayLinesHigh()
+{
+    ModifyPortWord(kGpioLevel0to15, 0, kRelayLines0to15);
+    ModifyPortWord(kGpioLevel32to47, 0, kRelayLines32to47);
+}
+
+// The six controller lines become GPIO outputs at rest, driven high.
+void InitRelayLines()
+{
+    ModifyPortWord(kGpioUseSelect0to15, 0, kRelayLines0to15);
+    ModifyPortWord(kGpioUseSelect32to47, 0, kRelayLines32to47);
+    ModifyPortWord(kGpioDirection0to15, kRelayLines0to15, 0);
+    ModifyPortWord(kGpioDirection32to47, kRelayLines32to47, 0);
+    DriveRelayLinesHigh();
+}
+
+void LatchSegmentRelay(int nSegment, int nBypass)
+{
+    // State and segment address go on the lines first, then the strobe is
+    // pulsed low and high; the controller needs time after each edge.
+    ModifyPortByte(kGpioLevel8to15, kStateLine, static_cast<std::uint8_t>(nBypass << kStateShift));
+    ModifyPortByte(kGpioLevel40to47, kControllerLines,
+        static_cast<std::uint8_t>((nSegment << kSegmentShift) | kControllerEnable));
+    ModifyPortByte(kGpioLevel8to15, kStrobeLine, 0);
+    IoDelay();
+    ModifyPortByte(kGpioLevel8to15, 0, kStrobeLine);
+    IoDelay();
+    // Back to rest.
+    DriveRelayLinesHigh();
+}
+
+// The board's two segments always switch together.
+void SetRelays(int nBypass)
+{
+    LatchSegmentRelay(0, nBypass);
+    LatchSegmentRelay(1, nBypass);
+}
+
+// Expiry is routed to the relay controller through the SMI# control and
+// pin mapping registers; a restart arming clears them.
+const LanxusBoard kBoard = {
+    {
+        {kWatchdogControl, 0x00},
+        {kWatchdogConfig, 0x00},
+        {kWatchdogTimeoutLow, 0x00},
+        {kWatchdogTimeoutHigh, 0x00},
+    },
+    {
+        {kWatchdogControl, 0x00},
+        {kWatchdogConfig, kCountInSeconds},
+        {kWatchdogTimeoutLow, 0x00},
+        {kWatchdogTimeoutHigh, 0x00},
+        {kSmiControl2, 0x44},
+        {kSmiPinMapping, 0x13},
+    },
+    {
+        {kWatchdogControl, 0x00},
+        {kWatchdogConfig, kCountInSeconds | kResetOnExpiry},
+        {kWatchdogTimeoutLow, 0x00},
+        {kWatchdogTimeoutHigh, 0x00},
+        {kSmiControl2, 0x00},
+        {kSmiPinMapping, 0x00},
+    },
+    false,
+    InitRelayLines,
+    SetRelays,
+};
 
 } // namespace
 
 C_H61_BypassTool_Lanxus::C_H61_BypassTool_Lanxus(int nBypassType)
-    : CBypassTool(nBypassType)
-    , m_nBypassOnExpiry(1)
+    : CLanxusBypassTool(nBypassType, kBoard)
 {
-}
-
-int C_H61_BypassTool_Lanxus::init()
-{
-    // The result reflects only the opening: the hardware steps are tried
-    // either way, and each failed access reports itself.
-    const int opened = CBypassTool::init();
-    StopWatchdog();
-    InitRelayGpio();
-    return opened;
-}
-
-int C_H61_BypassTool_Lanxus::DisableWDT()
-{
-    StopWatchdog();
-    return 0;
-}
-
-int C_H61_BypassTool_Lanxus::EnableWDT()
-{
-    ReloadLanxusWDT(m_nTimeoutSecond);
-    return 0;
-}
-
-int C_H61_BypassTool_Lanxus::SetWDTTimeout_Bypass(int, int nSecond)
-{
-    return ArmWithRelaysNormal(kLanxusArmBypass, nSecond);
-}
-
-int C_H61_BypassTool_Lanxus::SetWDTTimeout_ResartSys(int, int nSecond)
-{
-    return ArmWithRelaysNormal(kLanxusArmRestart, nSecond);
-}
-
-int C_H61_BypassTool_Lanxus::EnableBypass()
-{
-    StopWatchdog();
-    SetAllSegments(kRelayBypass);
-    return 0;
-}
-
-int C_H61_BypassTool_Lanxus::DisableBypass()
-{
-    StopWatchdog();
-    SetAllSegments(kRelayNormal);
-    return 0;
-}
-
-int C_H61_BypassTool_Lanxus::IsSupportWDT() { return 1; }
-
-int C_H61_BypassTool_Lanxus::ArmWithRelaysNormal(int nMode, int nSecond)
-{
-    // Both fields are stored before the hardware is touched, and the count
-    // comes from the stored timeout.
-    m_nBypassOnExpiry = nMode;
-    m_nTimeoutSecond = nSecond;
-    // The watchdog must not expire while the relays are being switched.
-    StopWatchdog();
-    SetAllSegments(kRelayNormal);
-    ArmWatchdog(nMode, LanxusWdtCount(m_nTimeoutSecond));
-    return 0;
-}
-
-void C_H61_BypassTool_Lanxus::StopWatchdog()
-{
-    RunLanxusSioSequence({
-        {kLanxusWdtControl, 0x00},
-        {kLanxusWdtConfig, kLanxusWdtStopped},
-        {kLanxusWdtCountLow, 0x00},
-        {kLanxusWdtCountHigh, 0x00},
-    });
-}
-
-void C_H61_BypassTool_Lanxus::ArmWatchdog(int nMode, std::uint8_t byCount)
-{
-    // 0xF1 and 0xF4 set up what the board does on expiry; a restart arming
-    // clears them.
-    if (nMode == kLanxusArmBypass) {
-        RunLanxusSioSequence({
-            {kLanxusWdtControl, 0x00},
-            {kLanxusWdtConfig, kLanxusWdtBypassOnExpiry},
-            {kLanxusWdtCountLow, byCount},
-            {kLanxusWdtCountHigh, 0x00},
-            {0xF1, 0x44},
-            {0xF4, 0x13},
-        });
-    } else {
-        RunLanxusSioSequence({
-            {kLanxusWdtControl, 0x00},
-            {kLanxusWdtConfig, kLanxusWdtRestartOnExpiry},
-            {kLanxusWdtCountLow, byCount},
-            {kLanxusWdtCountHigh, 0x00},
-            {0xF1, 0x00},
-            {0xF4, 0x00},
-        });
-    }
-}
-
-void C_H61_BypassTool_Lanxus::InitRelayGpio()
-{
-    // The six controller lines become GPIO outputs at rest, driven high.
-    UpdatePortWord(kGpioUseSelect0to15, 0, kRelayLines0to15);
-    UpdatePortWord(kGpioUseSelect32to47, 0, kRelayLines32to47);
-    UpdatePortWord(kGpioDirection0to15, kRelayLines0to15, 0);
-    UpdatePortWord(kGpioDirection32to47, kRelayLines32to47, 0);
-    UpdatePortWord(kGpioLevel0to15, 0, kRelayLines0to15);
-    UpdatePortWord(kGpioLevel32to47, 0, kRelayLines32to47);
-}
-
-void C_H61_BypassTool_Lanxus::LatchSegmentRelay(int nSegment, int nState)
-{
-    // State and segment address go on the lines first, then the strobe is
-    // pulsed low and high; the controller needs time after each edge.
-    UpdatePortByte(kGpioLevel8to15, kStateLine, static_cast<std::uint8_t>(nState << kStateShift));
-    UpdatePortByte(kGpioLevel40to47, kControllerLines,
-        static_cast<std::uint8_t>((nSegment << kSegmentShift) | kControllerEnable));
-    UpdatePortByte(kGpioLevel8to15, kStrobeLine, 0);
-    IoDelay();
-    UpdatePortByte(kGpioLevel8to15, 0, kStrobeLine);
-    IoDelay();
-    // Back to rest: all six lines high.
-    UpdatePortWord(kGpioLevel0to15, 0, kRelayLines0to15);
-    UpdatePortWord(kGpioLevel32to47, 0, kRelayLines32to47);
-}
-
-void C_H61_BypassTool_Lanxus::SetAllSegments(int nState)
-{
-    // The board's two segments always switch together.
-    LatchSegmentRelay(0, nState);
-    LatchSegmentRelay(1, nState);
-}
-
-void C_H61_BypassTool_Lanxus::IoDelay()
-{
-    for (int i = 0; i < kDelayWrites; ++i)
-        outportb(kDelayPort, 0x00);
 }

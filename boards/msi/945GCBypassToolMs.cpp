@@ -1,5 +1,6 @@
 #include "boards/msi/945GCBypassToolMs.h"
 
+#include "boards/PortModify.h"
 #include "boards/msi/MsiSio.h"
 
 using namespace bypass;
@@ -11,12 +12,16 @@ constexpr std::uint8_t kRelayBits = 0x03;
 constexpr std::uint8_t kRegCounter = 0xF6;
 
 // Both relay bits together; the other bits are written back as read.
-void SetBypassPort(int nOn)
+void SetBypassPort(int nOn) { ModifyPortByte(kBypassPort, kRelayBits, nOn ? kRelayBits : 0x00); }
+
+} // namespace
+
+C_945GC_BypassTool_MS::C_945GC_BypassTool_MS(int nBypassType)
+    : CMsiSioBypassTool(nBypassType, {0, -1})
 {
-    MsiModifyPort(kBypassPort, static_cast<std::uint8_t>(~kRelayBits), nOn ? kRelayBits : 0x00);
 }
 
-int ApplyBypassMode(int nMode, std::uint8_t nTimeout)
+void C_945GC_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
 {
     MsiSelectWdtDevice();
     switch (nMode) {
@@ -41,52 +46,4 @@ int ApplyBypassMode(int nMode, std::uint8_t nTimeout)
     default:
         break;
     }
-    return 0;
 }
-
-} // namespace
-
-C_945GC_BypassTool_MS::C_945GC_BypassTool_MS(int nBypassType)
-    : CBypassTool(nBypassType)
-{
-}
-
-int C_945GC_BypassTool_MS::DisableWDT() { return MsiDisableWDT(); }
-
-int C_945GC_BypassTool_MS::EnableWDT() { return MsiEnableWDT(*this); }
-
-int C_945GC_BypassTool_MS::SetWDTTimeout_Bypass(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForBypass, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return 0;
-}
-
-int C_945GC_BypassTool_MS::SetWDTTimeout_ResartSys(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForRestart, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return 0;
-}
-
-int C_945GC_BypassTool_MS::EnableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiBypassNow, 0);
-    MsiSioExit();
-    return -1;
-}
-
-int C_945GC_BypassTool_MS::DisableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiNormal, 0);
-    MsiSioExit();
-    return -1;
-}
-
-int C_945GC_BypassTool_MS::IsSupportWDT() { return 1; }

@@ -1,5 +1,6 @@
 #include "boards/msi/945GMBypassToolMs.h"
 
+#include "boards/PortModify.h"
 #include "boards/msi/MsiSio.h"
 
 using namespace bypass;
@@ -9,14 +10,21 @@ namespace {
 constexpr std::uint16_t kBypassPort = 0x5E;
 
 // All four relay bits on; the upper nibble is always written 0.
-void BypassPortOn() { MsiModifyPort(kBypassPort, 0x00, 0x0F); }
+void BypassPortOn() { ModifyPortByte(kBypassPort, 0xFF, 0x0F); }
 
 // Relay bits 0 and 1 off; bits 2 and 3 stay as read.
-void BypassPortOff() { MsiModifyPort(kBypassPort, 0x0C, 0x00); }
+void BypassPortOff() { ModifyPortByte(kBypassPort, 0xF3, 0x00); }
+
+} // namespace
+
+C945GMBypassTool_MS::C945GMBypassTool_MS(int nBypassType)
+    : CMsiSioBypassTool(nBypassType, {-1, 0})
+{
+}
 
 // Device 8 is selected only in the modes that arm or stop the watchdog:
 // forcing expiry acts on whatever device the chip has selected.
-int ApplyBypassMode(int nMode, std::uint8_t nTimeout)
+void C945GMBypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
 {
     switch (nMode) {
     case kMsiBypassNow:
@@ -40,52 +48,4 @@ int ApplyBypassMode(int nMode, std::uint8_t nTimeout)
     default:
         break;
     }
-    return 0;
 }
-
-} // namespace
-
-C945GMBypassTool_MS::C945GMBypassTool_MS(int nBypassType)
-    : CBypassTool(nBypassType)
-{
-}
-
-int C945GMBypassTool_MS::DisableWDT() { return MsiDisableWDT(); }
-
-int C945GMBypassTool_MS::EnableWDT() { return MsiEnableWDT(*this); }
-
-int C945GMBypassTool_MS::SetWDTTimeout_Bypass(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForBypass, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return 0;
-}
-
-int C945GMBypassTool_MS::SetWDTTimeout_ResartSys(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForRestart, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return -1;
-}
-
-int C945GMBypassTool_MS::EnableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiBypassNow, 0);
-    MsiSioExit();
-    return 0;
-}
-
-int C945GMBypassTool_MS::DisableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiNormal, 0);
-    MsiSioExit();
-    return 0;
-}
-
-int C945GMBypassTool_MS::IsSupportWDT() { return 1; }

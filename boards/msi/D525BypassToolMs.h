@@ -3,25 +3,12 @@
 // 0x4B9.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "boards/msi/MsiSioTool.h"
 
-#include <cstdint>
-
-class C_D525_BypassTool_MS : public CBypassTool {
+class C_D525_BypassTool_MS : public CMsiSioBypassTool {
 public:
     explicit C_D525_BypassTool_MS(int nBypassType);
 
-    int DisableWDT() override;
-    int EnableWDT() override;
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
-
-private:
-    static int ApplyBypassMode(int nMode, std::uint8_t nTimeout);
-    static void LatchRelays(int nBypass);
-    // 0 after a latch, -1 when the gate kept the latch shut.
-    static int LatchSegmentRelay(int nSegment, int nBypass);
+protected:
+    void ApplyBypassMode(int nMode, std::uint8_t nTimeout) override;
 };

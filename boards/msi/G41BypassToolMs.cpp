@@ -1,5 +1,6 @@
 #include "boards/msi/G41BypassToolMs.h"
 
+#include "boards/PortModify.h"
 #include "boards/msi/MsiSio.h"
 #include "portio/PortBackend.h"
 
@@ -19,74 +20,31 @@ constexpr unsigned kSetupMs = 50;
 // Only the B3/B4 appliances (type 6) have the second segment wired.
 constexpr int kTwoSegmentType = 6;
 
+// The relay of one segment; nothing when the gate keeps the latch shut.
+void LatchSegmentRelay(int nSegment, int nBypass)
+{
+    if (!MsiLatchGateOpen())
+        return;
+    ModifyPortByte(kAddressPort, 0x40, MsiMoveBit(nSegment, 0, 6));
+    ModifyPortByte(kDataPort, 0x06, MsiMoveBit(nSegment, 1, 2) | MsiMoveBit(nSegment, 2, 1));
+    ModifyPortByte(kDataPort, 0x08, kLatchEnables | MsiMoveBit(nBypass, 0, 3));
+    SleepMs(kSetupMs);
+    MsiPulseLatchStrobe(kStrobePort, kStrobe);
+}
+
 } // namespace
 
 C_G41_BypassTool_MS::C_G41_BypassTool_MS(int nBypassType)
-    : CBypassTool(nBypassType)
+    : CMsiSioBypassTool(nBypassType, {0, 0})
 {
 }
 
-int C_G41_BypassTool_MS::DisableWDT() { return MsiDisableWDT(); }
-
-int C_G41_BypassTool_MS::EnableWDT() { return MsiEnableWDT(*this); }
-
-int C_G41_BypassTool_MS::SetWDTTimeout_Bypass(int, int nSecond)
+void C_G41_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
 {
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForBypass, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return 0;
-}
-
-int C_G41_BypassTool_MS::SetWDTTimeout_ResartSys(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
-    ApplyBypassMode(kMsiArmForRestart, MsiTimeoutByte(nSecond));
-    MsiSioExit();
-    return 0;
-}
-
-int C_G41_BypassTool_MS::EnableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiBypassNow, 0);
-    MsiSioExit();
-    return 0;
-}
-
-int C_G41_BypassTool_MS::DisableBypass()
-{
-    MsiSioEnter();
-    ApplyBypassMode(kMsiNormal, 0);
-    MsiSioExit();
-    return 0;
-}
-
-int C_G41_BypassTool_MS::IsSupportWDT() { return 1; }
-
-int C_G41_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
-{
-    MsiApplyLatchedMode(nMode, nTimeout, [this](int nBypass) { LatchRelays(nBypass); });
-    return 0;
-}
-
-void C_G41_BypassTool_MS::LatchRelays(int nBypass)
-{
-    LatchSegmentRelay(0, nBypass);
-    if (m_nBypassType == kTwoSegmentType)
-        LatchSegmentRelay(1, nBypass);
-}
-
-int C_G41_BypassTool_MS::LatchSegmentRelay(int nSegment, int nBypass)
-{
-    if (!MsiLatchGateOpen())
-        return -1;
-    MsiModifyPort(kAddressPort, 0xBF, MsiMoveBit(nSegment, 0, 6));
-    MsiModifyPort(kDataPort, 0xF9, MsiMoveBit(nSegment, 1, 2) | MsiMoveBit(nSegment, 2, 1));
-    MsiModifyPort(kDataPort, 0xF7, kLatchEnables | MsiMoveBit(nBypass, 0, 3));
-    SleepMs(kSetupMs);
-    MsiPulseLatchStrobe(kStrobePort, kStrobe);
-    return 0;
+    const bool twoSegments = m_nBypassType == kTwoSegmentType;
+    MsiApplyLatchedMode(nMode, nTimeout, [twoSegments](int nBypass) {
+        LatchSegmentRelay(0, nBypass);
+        if (twoSegments)
+            LatchSegmentRelay(1, nBypass);
+    });
 }

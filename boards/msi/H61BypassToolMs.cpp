@@ -1,5 +1,6 @@
 #include "boards/msi/H61BypassToolMs.h"
 
+#include "boards/PortModify.h"
 #include "boards/msi/MsiSio.h"
 #include "portio/PortBackend.h"
 
@@ -40,9 +41,9 @@ constexpr unsigned kStrobeMs = 200;
 
 // Read-modify-write through MsiSioRead and MsiSioWrite: this chip gets the
 // index again before the write.
-void ModifyRegister(std::uint8_t reg, std::uint8_t keep, std::uint8_t set)
+void ModifyRegister(std::uint8_t reg, std::uint8_t clear, std::uint8_t set)
 {
-    MsiSioWrite(reg, static_cast<std::uint8_t>((MsiSioRead(reg) & keep) | set));
+    MsiSioWrite(reg, Modified(MsiSioRead(reg), clear, set));
 }
 
 void SelectWdtDevice() { MsiSioWrite(kRegLogicalDevice, kWdtDevice); }
@@ -51,48 +52,30 @@ bool WdtExpired() { return (MsiSioRead(kRegWdtControl) & kExpired) != 0; }
 
 void StopWdt()
 {
-    ModifyRegister(kRegWdtMode, 0x7E, 0x00);
+    ModifyRegister(kRegWdtMode, 0x81, 0x00);
     // disable, and write the expiry status bit back as 1
-    ModifyRegister(kRegWdtControl, 0xDF, kExpired);
+    ModifyRegister(kRegWdtControl, 0x20, kExpired);
 }
 
 void ArmWdt(int nSecond)
 {
-    ModifyRegister(kRegWdtMode, 0xFF, 0x81);
-    ModifyRegister(kRegWdtControl, 0xFF, 0x60);
+    ModifyRegister(kRegWdtMode, 0x00, 0x81);
+    ModifyRegister(kRegWdtControl, 0x00, 0x60);
     MsiSioWrite(kRegCounter, MsiTimeoutByte(nSecond));
 }
 
-// Back to normal with the watchdog set for bypass. A relay controller whose
-// watchdog expired is latched to bypass once first.
-void LatchNormal(bool expired)
-{
-    if (expired)
-        WriteRelayState(1, 1);
-    WriteRelayState(1, 0);
-}
-
-} // namespace
-
-namespace bypass {
-
+// Makes PCH GPIO line nGpio (0-63) an output and drives it to nLevel (0 or 1).
 void SetPchGpio(int nGpio, int nLevel)
 {
-    if (nGpio < 0 || nGpio > 63)
-        return;
     const GpioBank& bank = kGpioBanks[nGpio / 32];
     const int offset = (nGpio % 32) / 8;
     const std::uint8_t mask = static_cast<std::uint8_t>(1 << (nGpio % 8));
-    const std::uint8_t others = static_cast<std::uint8_t>(~mask);
-    MsiModifyPort(static_cast<std::uint16_t>(bank.select + offset), 0xFF, mask);
-    MsiModifyPort(static_cast<std::uint16_t>(bank.direction + offset), others, 0x00);
-    const auto level = static_cast<std::uint16_t>(bank.level + offset);
-    if (nLevel == 0)
-        MsiModifyPort(level, others, 0x00);
-    else if (nLevel == 1)
-        MsiModifyPort(level, 0xFF, mask);
+    ModifyPortByte(static_cast<std::uint16_t>(bank.select + offset), 0x00, mask);
+    ModifyPortByte(static_cast<std::uint16_t>(bank.direction + offset), mask, 0x00);
+    ModifyPortByte(static_cast<std::uint16_t>(bank.level + offset), mask, nLevel ? mask : 0x00);
 }
 
+// Latches data lines A and B into relay segment 0, then segment 1.
 void WriteRelayState(int nLineA, int nLineB)
 {
     for (int segment = 0; segment < 2; ++segment) {
@@ -108,7 +91,16 @@ void WriteRelayState(int nLineA, int nLineB)
     }
 }
 
-} // namespace bypass
+// Back to normal with the watchdog set for bypass. A relay controller whose
+// watchdog expired is latched to bypass once first.
+void LatchNormal(bool expired)
+{
+    if (expired)
+        WriteRelayState(1, 1);
+    WriteRelayState(1, 0);
+}
+
+} // namespace
 
 C_H61_BypassTool_MS::C_H61_BypassTool_MS(int nBypassType)
     : CBypassTool(nBypassType)
@@ -117,9 +109,8 @@ C_H61_BypassTool_MS::C_H61_BypassTool_MS(int nBypassType)
 
 int C_H61_BypassTool_MS::DisableWDT()
 {
-    MsiSioEnter();
+    MsiConfigMode sio;
     StopWdt();
-    MsiSioExit();
     return 0;
 }
 
@@ -129,44 +120,40 @@ int C_H61_BypassTool_MS::EnableWDT() { return MsiEnableWDT(*this); }
 int C_H61_BypassTool_MS::SetWDTTimeout_Bypass(int, int nSecond)
 {
     m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
+    MsiConfigMode sio;
     SelectWdtDevice();
     LatchNormal(WdtExpired());
     ArmWdt(nSecond);
-    MsiSioExit();
     return 0;
 }
 
 int C_H61_BypassTool_MS::SetWDTTimeout_ResartSys(int, int nSecond)
 {
     m_nTimeoutSecond = nSecond;
-    MsiSioEnter();
+    MsiConfigMode sio;
     SelectWdtDevice();
     WriteRelayState(0, 0);
     ArmWdt(nSecond);
-    MsiSioExit();
     return 0;
 }
 
 int C_H61_BypassTool_MS::EnableBypass()
 {
-    MsiSioEnter();
+    MsiConfigMode sio;
     SelectWdtDevice();
     StopWdt();
     WriteRelayState(1, 1);
-    MsiSioExit();
     return 0;
 }
 
 int C_H61_BypassTool_MS::DisableBypass()
 {
-    MsiSioEnter();
+    MsiConfigMode sio;
     SelectWdtDevice();
     // the expiry status is taken before stopping, which writes it back as 1
     const bool expired = WdtExpired();
     StopWdt();
     LatchNormal(expired);
-    MsiSioExit();
     return 0;
 }
 
@@ -174,11 +161,15 @@ int C_H61_BypassTool_MS::IsSupportWDT() { return 1; }
 
 void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)
 {
-    MsiSioEnter();
-    SelectWdtDevice();
-    const unsigned mode = MsiSioRead(kRegWdtMode);
-    const unsigned control = MsiSioRead(kRegWdtControl);
-    const unsigned counter = MsiSioRead(kRegCounter);
-    MsiSioExit();
+    unsigned mode = 0;
+    unsigned control = 0;
+    unsigned counter = 0;
+    {
+        MsiConfigMode sio;
+        SelectWdtDevice();
+        mode = MsiSioRead(kRegWdtMode);
+        control = MsiSioRead(kRegWdtControl);
+        counter = MsiSioRead(kRegCounter);
+    }
     std::sprintf(pszDesc, "0xf0=%x,0xf5=%x,0xf6=%x", mode, control, counter);
 }

@@ -19,15 +19,3 @@ public:
     // Writes "0xf0=..,0xf5=..,0xf6=.." (at most 23 characters and the NUL).
     void GetCurDesc(char* pszDesc) override;
 };
-
-namespace bypass {
-
-// Makes PCH GPIO line nGpio (0-63) an output and drives it to nLevel (0 or
-// 1); any other level leaves the line's level register alone. Lines
-// outside 0-63 are ignored.
-void SetPchGpio(int nGpio, int nLevel);
-
-// Latches data lines A and B into relay segment 0, then segment 1.
-void WriteRelayState(int nLineA, int nLineB);
-
-} // namespace bypass

@@ -1,5 +1,6 @@
 #include "boards/msi/MsiSio.h"
 
+#include "boards/PortModify.h"
 #include "portio/PortBackend.h"
 
 namespace bypass {
@@ -52,26 +53,22 @@ void MsiSioWrite(std::uint8_t reg, std::uint8_t value)
     outportb(kDataPort, value);
 }
 
-void MsiSioModify(std::uint8_t reg, std::uint8_t keep, std::uint8_t set)
+void MsiSioModify(std::uint8_t reg, std::uint8_t clear, std::uint8_t set)
 {
     outportb(kIndexPort, reg);
-    const std::uint8_t value = inportb(kDataPort);
-    outportb(kDataPort, static_cast<std::uint8_t>((value & keep) | set));
+    outportb(kDataPort, Modified(inportb(kDataPort), clear, set));
 }
 
 void MsiSelectWdtDevice()
 {
     // bit 0 of 0x2D must be clear before the watchdog device is reachable
-    MsiSioModify(kRegMultiFunction, 0xFE, 0x00);
+    MsiSioModify(kRegMultiFunction, 0x01, 0x00);
     MsiSioWrite(kRegLogicalDevice, kWdtDevice);
 }
 
-void MsiClearWdtStatus()
-{
-    MsiSioModify(kRegControl, static_cast<std::uint8_t>(~kTimeoutStatus), 0x00);
-}
+void MsiClearWdtStatus() { MsiSioModify(kRegControl, kTimeoutStatus, 0x00); }
 
-void MsiForceWdtExpiry() { MsiSioModify(kRegControl, 0xFF, kForceExpiry); }
+void MsiForceWdtExpiry() { MsiSioModify(kRegControl, 0x00, kForceExpiry); }
 
 void MsiStopWdtCounter()
 {
@@ -89,26 +86,18 @@ void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout)
 
 int MsiDisableWDT()
 {
-    MsiSioEnter();
+    MsiConfigMode sio;
     MsiClearWdtStatus();
     MsiSioWrite(kRegActivate, 0x00);
-    MsiSioExit();
     return 0;
 }
 
 int MsiEnableWDT(const CBypassTool& tool)
 {
     // reloads the counter only: a deactivated device stays deactivated
-    MsiSioEnter();
+    MsiConfigMode sio;
     MsiSioWrite(kRegCounter, MsiTimeoutByte(tool.GetTimeoutSecond()));
-    MsiSioExit();
     return 0;
-}
-
-void MsiModifyPort(std::uint16_t port, std::uint8_t keep, std::uint8_t set)
-{
-    const std::uint8_t value = inportb(port);
-    outportb(port, static_cast<std::uint8_t>((value & keep) | set));
 }
 
 std::uint8_t MsiMoveBit(int value, int from, int to)

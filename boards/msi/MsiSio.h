@@ -4,8 +4,7 @@
 // have in common.
 //
 // None of the register helpers enters or leaves configuration mode except
-// MsiDisableWDT and MsiEnableWDT: the caller brackets them with MsiSioEnter
-// and MsiSioExit.
+// MsiDisableWDT and MsiEnableWDT: the caller holds an MsiConfigMode.
 #pragma once
 
 #include "framework/BypassTool.h"
@@ -34,12 +33,22 @@ std::uint8_t MsiTimeoutByte(int nSecond);
 void MsiSioEnter();
 void MsiSioExit();
 
+// Configuration mode for the lifetime of the object, so that no path leaves
+// the chip in it.
+class MsiConfigMode {
+public:
+    MsiConfigMode() { MsiSioEnter(); }
+    ~MsiConfigMode() { MsiSioExit(); }
+    MsiConfigMode(const MsiConfigMode&) = delete;
+    MsiConfigMode& operator=(const MsiConfigMode&) = delete;
+};
+
 // One register access each: the index, then the data port.
 std::uint8_t MsiSioRead(std::uint8_t reg);
 void MsiSioWrite(std::uint8_t reg, std::uint8_t value);
 
-// Read-modify-write naming the register once: (byte AND keep) OR set.
-void MsiSioModify(std::uint8_t reg, std::uint8_t keep, std::uint8_t set);
+// Read-modify-write naming the register once, with the masks of Modified.
+void MsiSioModify(std::uint8_t reg, std::uint8_t clear, std::uint8_t set);
 
 // Device 8 registers. The selection clears bit 0 of 0x2D first.
 void MsiSelectWdtDevice();
@@ -58,9 +67,6 @@ int MsiEnableWDT(const CBypassTool& tool);
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);
-
-// Read-modify-write of an 8-bit board or chipset port: (byte AND keep) OR set.
-void MsiModifyPort(std::uint16_t port, std::uint8_t keep, std::uint8_t set);
 
 // The relay latch of the G41-MS and D525-MS boards goes ahead only while
 // bit 7 of chipset GPIO port 0x48C reads 1.

@@ -8,8 +8,9 @@
 namespace {
 
 constexpr int kNoController = -1;
-constexpr int kBypassControllerAddress = 0x37;
-constexpr unsigned kSegments = 3;
+constexpr std::uint8_t kBypassControllerAddress = 0x37;
+// One bit for each of the board's three bypass segments.
+constexpr unsigned kSegmentMask = 0x07;
 
 // Registers of the bypass controller; the watchdog commands take the value 0.
 constexpr unsigned kSegmentSetupA = 0x10; // both take the segment mask at start-up
@@ -24,9 +25,6 @@ constexpr unsigned kWatchdogDisarm = 0x25;
 C_MB8756_BypassTool::C_MB8756_BypassTool(int nBypassType)
     : CBypassTool(nBypassType)
     , m_nSmbusBase(kNoController)
-    , m_nDevAddr(kBypassControllerAddress)
-    , m_nSegmentCount(kSegments)
-    , m_nSegmentMask(0)
 {
 }
 
@@ -42,12 +40,8 @@ int C_MB8756_BypassTool::init()
         m_nSmbusBase = kNoController;
         return 0;
     }
-    m_nDevAddr = kBypassControllerAddress;
-    m_nSegmentMask = 0;
-    for (unsigned i = 0; i < m_nSegmentCount; ++i)
-        m_nSegmentMask |= 1u << i;
-    WriteRegister(kSegmentSetupA, m_nSegmentMask);
-    WriteRegister(kSegmentSetupB, m_nSegmentMask);
+    WriteRegister(kSegmentSetupA, kSegmentMask);
+    WriteRegister(kSegmentSetupB, kSegmentMask);
     return 0;
 }
 
@@ -85,7 +79,7 @@ int C_MB8756_BypassTool::EnableBypass()
 {
     if (!HasController())
         return -1;
-    return WriteRegister(kBypassSegments, m_nSegmentMask);
+    return WriteRegister(kBypassSegments, kSegmentMask);
 }
 
 int C_MB8756_BypassTool::DisableBypass()
@@ -110,7 +104,6 @@ void C_MB8756_BypassTool::ReleaseController()
 // Register, value and address are bytes on the bus: only their low 8 bits are sent.
 int C_MB8756_BypassTool::WriteRegister(unsigned reg, unsigned value)
 {
-    return smbus_write_byte(static_cast<std::uint16_t>(m_nSmbusBase),
-        static_cast<std::uint8_t>(m_nDevAddr), static_cast<std::uint8_t>(reg),
-        static_cast<std::uint8_t>(value));
+    return smbus_write_byte(static_cast<std::uint16_t>(m_nSmbusBase), kBypassControllerAddress,
+        static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
 }

@@ -29,8 +29,5 @@ private:
     void ReleaseController();
     int WriteRegister(unsigned reg, unsigned value);
 
-    int m_nSmbusBase;         // I/O base of the SMBus controller; -1: none
-    int m_nDevAddr;           // 7-bit address of the bypass controller
-    unsigned m_nSegmentCount; // bypass segments on the board
-    unsigned m_nSegmentMask;  // one bit per segment, computed by init
+    int m_nSmbusBase; // I/O base of the SMBus controller; -1: none
 };

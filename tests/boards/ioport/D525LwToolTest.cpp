@@ -3,16 +3,6 @@
 
 #include <string>
 
-// Reaches the per-segment steps, which only the tool itself uses.
-struct D525LwSegmentAccess {
-    static void TouchEverySegmentStep(int nSeg)
-    {
-        CD525_ByapssTool_LW::PrepareSegment(nSeg);
-        CD525_ByapssTool_LW::EnableSegmentBypass(nSeg);
-        CD525_ByapssTool_LW::DisableSegmentBypass(nSeg);
-    }
-};
-
 namespace {
 
 using std::string;
@@ -84,30 +74,6 @@ TEST_F(D525Lw, BypassSetsTheModeLinesBeforeEachRelayAndArmingOnlyLeavesBypass)
     EXPECT_EQ(tool.DisableWDT(), 0);
     EXPECT_EQ(tool.EnableWDT(), 0);
     EXPECT_EQ(tool.IsSupportWDT(), 0);
-    for (int notASegment : {0, 8, 48, -16, 64})
-        D525LwSegmentAccess::TouchEverySegmentStep(notASegment);
-    EXPECT_TRACE("");
-}
-
-// A variant of the board with its own way out of bypass.
-class OwnRelayRelease : public CD525_ByapssTool_LW {
-public:
-    OwnRelayRelease()
-        : CD525_ByapssTool_LW(5001)
-    {
-    }
-    int DisableBypass() override { return ++releases; }
-    int releases = 0;
-};
-
-TEST_F(D525Lw, ArmingLeavesBypassThroughTheVirtualSlot)
-{
-    OwnRelayRelease tool;
-    EXPECT_EQ(tool.SetWDTTimeout_Bypass(0, 7), 0);
-    EXPECT_EQ(tool.SetWDTTimeout_ResartSys(0, 9), 0);
-    EXPECT_EQ(tool.releases, 2);
-    EXPECT_EQ(tool.GetTimeoutSecond(), 9);
-    EXPECT_TRACE("");
 }
 
 } // namespace

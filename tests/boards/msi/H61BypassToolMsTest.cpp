@@ -61,15 +61,6 @@ protected:
     C_H61_BypassTool_MS tool{9};
 };
 
-TEST_F(H61Ms, SetPchGpioSkipsTheLevelForOtherLevelsAndLinesOutsideBothBanks)
-{
-    ports.SetValue(0x530, 0x00);
-    bypass::SetPchGpio(33, 2);
-    bypass::SetPchGpio(64, 1);
-    bypass::SetPchGpio(-1, 0);
-    EXPECT_TRACE(Rmw("530", "00", "02") + Rmw("534", "FF", "FD"));
-}
-
 TEST_F(H61Ms, DisableBypassStopsFirstAndPassesThroughBypassOnlyAfterExpiry)
 {
     ports.Script(0x4F, {0x20, 0x81, 0x20, 0x60, 0x81, 0x60});
