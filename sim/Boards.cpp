@@ -264,8 +264,9 @@ protected:
 
 // Q35: chipset GPIO 24 (0x48F bit 0) = 0 puts the ports into bypass, GPIO 27
 // (bit 3) = 1 sends the IT87 watchdog's timeout to the bypass logic instead
-// of the reset line; the firmware leaves both GPIO outputs, 24 high. A bypass the timeout caused
-// holds until a low pulse on the chip's GPIO pin 0xA21 bit 7 resets the bypass logic.
+// of the reset line; the firmware leaves both GPIO outputs, 24 high. A
+// bypass the timeout caused holds until a low pulse on the chip's GPIO pin
+// 0xA21 bit 7 resets the bypass logic.
 class Q35Board : public BoardModel {
 public:
     Q35Board()

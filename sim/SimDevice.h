@@ -64,7 +64,6 @@ public:
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
 
     std::uint8_t Byte(std::uint32_t port) const;
-    bool Bit(std::uint32_t port, std::uint8_t mask) const { return (Byte(port) & mask) != 0; }
     void WatchWrites(Watcher watcher) { m_watcher = std::move(watcher); }
     // Adds a register, or sets one as the firmware leaves it at power-on.
     void Add(std::uint32_t port, std::uint8_t value) { m_bytes[port] = value; }
