@@ -1,6 +1,6 @@
 // Runs arbitrary sequences of tool operations, with arbitrary arguments, on
 // the model of a board, and stops at the first one that leaves a Super I/O
-// chip in configuration mode.
+// chip in configuration mode or breaks a rule of the hardware.
 //
 // Input: one byte picks the board (index into the modelled types), then up
 // to kMaxOperations operations, each an opcode byte followed by the
@@ -102,6 +102,11 @@ void CheckInvariants(const BoardModel& board, int type, int step)
     if (board.SuperIoInConfigMode()) {
         std::fprintf(stderr, "type %d: a Super I/O chip left in configuration mode after step %d\n",
             type, step);
+        std::abort();
+    }
+    if (!board.RuleViolations().empty()) {
+        std::fprintf(stderr, "type %d: step %d broke a rule of the hardware: %s\n", type, step,
+            board.RuleViolations().front().c_str());
         std::abort();
     }
     // The state a status display would show must be readable at any time.

@@ -22,17 +22,20 @@ BoardModel::BoardModel(int type, unsigned segments)
 
 BoardModel::~BoardModel() = default;
 
-void BoardModel::Attach(SimDevice& device) { m_devices.push_back(&device); }
+void BoardModel::Attach(SimDevice& device)
+{
+    device.ReportTo(m_rules);
+    m_devices.push_back(&device);
+}
 
 void BoardModel::AttachChip(SuperIoChip& chip)
 {
-    m_devices.push_back(&chip);
+    Attach(chip);
     m_chips.push_back(&chip);
 }
 
 std::uint32_t BoardModel::Read(std::uint32_t port, unsigned width)
 {
-    ++m_accesses;
     for (SimDevice* device : m_devices) {
         if (device->Decodes(port))
             return device->Read(port, width);
@@ -42,7 +45,6 @@ std::uint32_t BoardModel::Read(std::uint32_t port, unsigned width)
 
 void BoardModel::Write(std::uint32_t port, unsigned width, std::uint32_t value)
 {
-    ++m_accesses;
     for (SimDevice* device : m_devices) {
         if (device->Decodes(port)) {
             device->Write(port, width, value);
@@ -66,12 +68,6 @@ std::vector<Relay> BoardModel::Relays() const
     for (unsigned segment = 0; segment < SegmentCount(); ++segment)
         relays.push_back(SegmentRelay(segment));
     return relays;
-}
-
-void BoardModel::Advance(unsigned long long ms)
-{
-    m_elapsedMs += ms;
-    Run(ms);
 }
 
 bool BoardModel::SuperIoInConfigMode() const

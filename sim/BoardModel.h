@@ -6,17 +6,22 @@
 // Time is virtual. The tools' pauses (SleepMs) advance it, and so does
 // Advance; a watchdog that runs out takes its action in the model: the
 // segments go into bypass, or the system restarts (counted by Restarts).
+//
+// Every access that breaks a rule of the hardware (see RuleLog) is kept in
+// RuleViolations, so a tool that does a step in the wrong order, or leaves
+// one out, shows there on every board that has the hardware.
 #pragma once
 
 #include "portio/PortBackend.h"
+#include "sim/SimDevice.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace bypass::sim {
 
-class SimDevice;
 class SuperIoChip;
 
 enum class Relay { Normal, Bypass };
@@ -49,10 +54,9 @@ public:
     virtual WatchdogState Watchdog() const = 0;
 
     // Lets ms of virtual time pass.
-    void Advance(unsigned long long ms);
-    unsigned long long ElapsedMs() const { return m_elapsedMs; }
-    unsigned long long Accesses() const { return m_accesses; }
+    void Advance(unsigned long long ms) { Run(ms); }
     unsigned Restarts() const { return m_restarts; }
+    const std::vector<std::string>& RuleViolations() const { return m_rules.Broken(); }
     // True while any Super I/O chip of the board is in configuration mode.
     bool SuperIoInConfigMode() const;
 
@@ -65,6 +69,7 @@ protected:
     void SetRelay(unsigned segment, Relay relay);
     void SetAllRelays(Relay relay);
     void Restart() { ++m_restarts; }
+    void BrokeRule(std::string rule) { m_rules.Broke(std::move(rule)); }
 
 private:
     std::uint32_t Read(std::uint32_t port, unsigned width);
@@ -74,9 +79,8 @@ private:
     std::vector<Relay> m_relays;
     std::vector<SimDevice*> m_devices;
     std::vector<SuperIoChip*> m_chips;
-    unsigned long long m_elapsedMs = 0;
-    unsigned long long m_accesses = 0;
     unsigned m_restarts = 0;
+    RuleLog m_rules;
 };
 
 // The board of a catalogue type (0 gives a board without bypass hardware),

@@ -17,20 +17,24 @@ Relay RelayFor(bool bypass) { return bypass ? Relay::Bypass : Relay::Normal; }
 
 bool LineOf(std::uint64_t levels, unsigned line) { return (levels >> line) & 1; }
 
-bool Rose(std::uint64_t before, std::uint64_t after, unsigned line)
+std::uint64_t Lines(std::initializer_list<unsigned> lines)
 {
-    return !LineOf(before, line) && LineOf(after, line);
+    std::uint64_t bits = 0;
+    for (unsigned line : lines)
+        bits |= std::uint64_t(1) << line;
+    return bits;
 }
 
 // The MSI boards whose watchdog is device 8 of a W83627-family chip. Its
-// output restarts the system when register 0xF5 asks for it; otherwise the
-// board wiring throws every relay into bypass.
+// output, once routed to its pin, restarts the system when register 0xF5
+// asks for it; otherwise the board wiring throws every relay into bypass.
 class MsiDevice8Board : public BoardModel {
 public:
     WatchdogState Watchdog() const override
     {
-        const ExpiryAction action
-            = m_sio.RestartOnExpiry() ? ExpiryAction::Restart : ExpiryAction::Bypass;
+        ExpiryAction action = ExpiryAction::None;
+        if (m_sio.OutputOnPin())
+            action = m_sio.RestartOnExpiry() ? ExpiryAction::Restart : ExpiryAction::Bypass;
         return {m_sio.WatchdogRunning(), action, m_sio.WatchdogSecondsLeft()};
     }
 
@@ -52,34 +56,52 @@ protected:
     W83627Chip m_sio;
 };
 
-// G41-MS and D525-MS: a relay latch on the ICH GPIO level bytes 0x48C-0x48F
-// and 0x4B8-0x4BB, its gate input (0x48C bit 7) ready.
+// G41-MS and D525-MS: a relay latch on the ICH GPIO lines of the block at
+// 0x480. On the rising edge of its strobe it takes the segment address
+// (low bit first) and the relay state (1 = bypass). The tools drive these
+// lines without setting them up, so the firmware leaves them GPIO outputs at
+// 0, with the latch enables; GPIO 7 is the latch's gate, an input it holds
+// at 1 while ready.
 class MsiLatchBoard : public MsiDevice8Board {
 public:
-    MsiLatchBoard(int type, PortBit strobe, std::vector<PortBit> address, PortBit data)
+    MsiLatchBoard(int type, unsigned strobe, std::vector<unsigned> address, unsigned data,
+        const std::vector<unsigned>& enables)
         : MsiDevice8Board(type)
-        , m_latch({{0x48C, 0x80}, {0x48D, 0}, {0x48E, 0}, {0x48F, 0}, {0x4B8, 0}, {0x4B9, 0},
-                      {0x4BA, 0}, {0x4BB, 0}},
-              strobe, std::move(address), data,
-              [this](unsigned segment, bool bypass) { SetRelay(segment, RelayFor(bypass)); })
+        , m_gpio(0x480)
     {
-        Attach(m_latch);
+        Attach(m_gpio);
+        m_gpio.InputAtPowerOn(7, true);
+        std::uint64_t inputs = Lines({data});
+        for (unsigned line : address)
+            inputs |= Lines({line});
+        std::vector<unsigned> driven = enables;
+        driven.insert(driven.end(), {strobe, data});
+        driven.insert(driven.end(), address.begin(), address.end());
+        for (unsigned line : driven)
+            m_gpio.DriveAtPowerOn(line, false);
+        m_gpio.WatchLatch(strobe, inputs, [this, address, data](std::uint64_t levels) {
+            unsigned segment = 0;
+            for (std::size_t i = 0; i < address.size(); ++i)
+                segment |= unsigned(LineOf(levels, address[i])) << i;
+            SetRelay(segment, RelayFor(LineOf(levels, data)));
+        });
     }
 
 private:
-    RelayLatch m_latch;
+    GpioBank m_gpio;
 };
 
+// Level bytes 0x48C-0x48F hold GPIO 0-31, 0x4B8-0x4BB GPIO 32-63.
 std::unique_ptr<BoardModel> MakeG41Ms()
 {
-    return std::make_unique<MsiLatchBoard>(6, PortBit{0x48F, 0x01},
-        std::vector<PortBit>{{0x48C, 0x40}, {0x4B8, 0x04}, {0x4B8, 0x02}}, PortBit{0x4B8, 0x08});
+    return std::make_unique<MsiLatchBoard>(
+        6, 24, std::vector<unsigned>{6, 34, 33}, 35, std::vector<unsigned>{38, 39});
 }
 
 std::unique_ptr<BoardModel> MakeD525Ms()
 {
-    return std::make_unique<MsiLatchBoard>(5002, PortBit{0x48F, 0x20},
-        std::vector<PortBit>{{0x48F, 0x01}, {0x48D, 0x40}, {0x48F, 0x08}}, PortBit{0x4B9, 0x08});
+    return std::make_unique<MsiLatchBoard>(
+        5002, 29, std::vector<unsigned>{24, 14, 27}, 43, std::vector<unsigned>{41, 42});
 }
 
 // 945GM-MS and 945GC-MS: board port 0x5E, bit n = 1 puts segment n into
@@ -110,6 +132,7 @@ unsigned H61Segment(std::uint64_t levels)
 }
 
 constexpr unsigned kH61Strobe = 14, kH61State = 9;
+const std::uint64_t kH61LatchedLines = Lines({kH61State, 43, 44, 45, 46});
 
 // H61-MS: the watchdog of device 7 (F71 layout). The controller also
 // latches GPIO 42 per segment: 1 routes the watchdog's timeout to the
@@ -122,13 +145,11 @@ public:
     {
         AttachChip(m_sio);
         Attach(m_gpio);
-        m_gpio.WatchLines([this](std::uint32_t, std::uint64_t before, std::uint64_t after) {
-            if (!Rose(before, after, kH61Strobe))
-                return;
-            const unsigned segment = H61Segment(after);
-            SetRelay(segment, RelayFor(LineOf(after, kH61State)));
+        m_gpio.WatchLatch(kH61Strobe, kH61LatchedLines | Lines({42}), [this](std::uint64_t levels) {
+            const unsigned segment = H61Segment(levels);
+            SetRelay(segment, RelayFor(LineOf(levels, kH61State)));
             if (segment < 2)
-                m_routeToBypass[segment] = LineOf(after, 42);
+                m_routeToBypass[segment] = LineOf(levels, 42);
         });
         m_sio.onExpiry = [this] {
             if (RoutedToBypass())
@@ -204,9 +225,8 @@ public:
     {
         for (unsigned line : {9u, 14u, 43u, 44u, 45u, 46u})
             m_gpio.DriveAtPowerOn(line, true);
-        m_gpio.WatchLines([this](std::uint32_t, std::uint64_t before, std::uint64_t after) {
-            if (Rose(before, after, kH61Strobe))
-                SetRelay(H61Segment(after), RelayFor(LineOf(after, kH61State)));
+        m_gpio.WatchLatch(kH61Strobe, kH61LatchedLines, [this](std::uint64_t levels) {
+            SetRelay(H61Segment(levels), RelayFor(LineOf(levels, kH61State)));
         });
     }
 
@@ -243,17 +263,20 @@ protected:
     }
 };
 
-// Q35: chipset GPIO byte 0x48F, bit 0 = 0 puts the ports into bypass, bit 3
-// = 1 sends the IT87 watchdog's timeout to the bypass logic instead of the
-// reset line. A bypass the timeout caused holds until a low pulse on the
-// chip's GPIO pin 0xA21 bit 7 resets the bypass logic.
+// Q35: chipset GPIO 24 (0x48F bit 0) = 0 puts the ports into bypass, GPIO 27
+// (bit 3) = 1 sends the IT87 watchdog's timeout to the bypass logic instead
+// of the reset line; the firmware leaves both GPIO outputs, 24 high. A
+// bypass the timeout caused holds until a low pulse on the chip's GPIO pin
+// 0xA21 bit 7 resets the bypass logic.
 class Q35Board : public BoardModel {
 public:
     Q35Board()
         : BoardModel(2, 1)
-        , m_chipset({{0x48F, 0x01}})
+        , m_chipset(0x480)
         , m_pins(m_sio, 0xA20)
     {
+        m_chipset.DriveAtPowerOn(24, true);
+        m_chipset.DriveAtPowerOn(27, false);
         AttachChip(m_sio);
         Attach(m_chipset);
         Attach(m_pins);
@@ -268,7 +291,7 @@ public:
 
     Relay SegmentRelay(unsigned) const override
     {
-        return RelayFor(!m_chipset.Bit(0x48F, 0x01) || m_expiredIntoBypass);
+        return RelayFor(!LineOf(m_chipset.Levels(), 24) || m_expiredIntoBypass);
     }
 
     WatchdogState Watchdog() const override
@@ -281,7 +304,7 @@ protected:
     void Run(unsigned long long ms) override { m_sio.Run(ms); }
 
 private:
-    bool ExpiryBypasses() const { return m_chipset.Bit(0x48F, 0x08); }
+    bool ExpiryBypasses() const { return LineOf(m_chipset.Levels(), 27); }
 
     void PinWritten()
     {
@@ -292,7 +315,7 @@ private:
     }
 
     Ite87Chip m_sio;
-    RegisterFile m_chipset;
+    GpioBank m_chipset;
     Ite87SimpleIo m_pins;
     bool m_pinLevel = true;
     bool m_expiredIntoBypass = false;
@@ -440,7 +463,11 @@ public:
     }
 
 protected:
-    void Run(unsigned long long ms) override { m_controller.Run(ms); }
+    void Run(unsigned long long ms) override
+    {
+        m_host.Run(ms);
+        m_controller.Run(ms);
+    }
 
 private:
     PciConfigSpace m_pci;

@@ -1,14 +1,30 @@
 // The pieces a modelled board is built from: a device on the I/O bus, a
-// bank of plain byte registers, and the countdown of a watchdog timer.
+// bank of plain byte registers, the countdown of a watchdog timer, and the
+// log of the hardware's rules that an access broke.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace bypass::sim {
+
+// What the hardware requires of its driver, as a datasheet states it (a
+// register reached only in configuration mode, lines driven only as
+// outputs, data stable before its strobe): every access that broke a rule,
+// in order, each described once.
+class RuleLog {
+public:
+    void Broke(std::string rule) { m_broken.push_back(std::move(rule)); }
+    const std::vector<std::string>& Broken() const { return m_broken; }
+
+private:
+    std::vector<std::string> m_broken;
+};
 
 // A piece of hardware that answers some I/O ports. Accesses are 1, 2 or 4
 // bytes wide; a device that holds byte registers sees a wide access as its
@@ -19,6 +35,18 @@ public:
     virtual bool Decodes(std::uint32_t port) const = 0;
     virtual std::uint32_t Read(std::uint32_t port, unsigned width) = 0;
     virtual void Write(std::uint32_t port, unsigned width, std::uint32_t value) = 0;
+
+    void ReportTo(RuleLog& rules) { m_rules = &rules; }
+
+protected:
+    void Broke(std::string rule) const
+    {
+        if (m_rules)
+            m_rules->Broke(std::move(rule));
+    }
+
+private:
+    RuleLog* m_rules = nullptr;
 };
 
 // Byte registers at a set of ports, each keeping what was last written
@@ -36,7 +64,6 @@ public:
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
 
     std::uint8_t Byte(std::uint32_t port) const;
-    bool Bit(std::uint32_t port, std::uint8_t mask) const { return (Byte(port) & mask) != 0; }
     void WatchWrites(Watcher watcher) { m_watcher = std::move(watcher); }
     // Adds a register, or sets one as the firmware leaves it at power-on.
     void Add(std::uint32_t port, std::uint8_t value) { m_bytes[port] = value; }

@@ -5,8 +5,12 @@ namespace {
 
 constexpr std::uint32_t kEnable = 0x80000000u;
 constexpr std::uint8_t kBusy = 0x01, kDone = 0x02, kDeviceError = 0x04, kKilled = 0x10;
-constexpr std::uint8_t kStart = 0x40, kKill = 0x02, kByteData = 0x08, kProtocolMask = 0x1C;
-enum HostRegister { kStatus = 0, kControl = 2, kCommand = 3, kAddress = 4, kData = 5 };
+constexpr std::uint8_t kStart = 0x40, kKill = 0x02, kProtocolMask = 0x1C;
+enum HostRegister { kStatus = 0, kControl = 2, kCommand = 3, kAddress = 4, kData = 5, kData1 = 6 };
+// Protocols of control bits 4-2.
+enum Protocol { kQuick, kByte, kByteData, kWordData, kProcessCall };
+// A transaction of a few bytes at 100 kHz ends within a millisecond.
+constexpr unsigned long long kTransactionMs = 1;
 
 std::uint32_t ConfigAddress(unsigned bus, unsigned device, unsigned function, unsigned reg)
 {
@@ -52,19 +56,24 @@ std::uint32_t SmbusHost::Read(std::uint32_t port, unsigned) { return m_regs[port
 void SmbusHost::Write(std::uint32_t port, unsigned, std::uint32_t value)
 {
     const auto byte = std::uint8_t(value);
-    switch (port - m_base) {
+    const unsigned reg = port - m_base;
+    if (m_busyMs > 0 && reg != kStatus && !(reg == kControl && (byte & kKill)))
+        Broke("SMBus host register written while a transaction runs");
+    switch (reg) {
     case kStatus:
         m_regs[kStatus] &= std::uint8_t(~byte);
         break;
     case kControl:
         m_regs[kControl] = std::uint8_t(byte & ~kStart);
-        if (byte & kKill)
+        if (byte & kKill) {
+            m_busyMs = 0;
             m_regs[kStatus] = std::uint8_t((m_regs[kStatus] & ~kBusy) | kKilled);
-        else if (byte & kStart)
+        } else if (byte & kStart) {
             Start(byte);
+        }
         break;
     default:
-        m_regs[port - m_base] = byte;
+        m_regs[reg] = byte;
     }
 }
 
@@ -72,13 +81,57 @@ void SmbusHost::Start(std::uint8_t control)
 {
     const std::uint8_t address = m_regs[kAddress];
     auto it = m_slaves.find(std::uint8_t(address >> 1));
-    const bool byteDataWrite = (control & kProtocolMask) == kByteData && !(address & 1);
-    if (it == m_slaves.end() || !byteDataWrite) {
-        m_regs[kStatus] |= kDeviceError;
-        return;
+    const bool answered = it != m_slaves.end()
+        && Transfer(*it->second, (control & kProtocolMask) >> 2, address & 1);
+    m_outcome = answered ? kDone : kDeviceError;
+    m_busyMs = kTransactionMs;
+    m_regs[kStatus] |= kBusy;
+}
+
+bool SmbusHost::Transfer(SmbusSlave& slave, unsigned protocol, bool read)
+{
+    const std::uint8_t command = m_regs[kCommand];
+    switch (protocol) {
+    case kQuick:
+        return true;
+    case kByte:
+        if (read)
+            m_regs[kData] = slave.ReadByte(slave.pointer);
+        else
+            slave.pointer = command;
+        return true;
+    case kByteData:
+        if (read)
+            m_regs[kData] = slave.ReadByte(command);
+        else
+            slave.WriteByte(command, m_regs[kData]);
+        return true;
+    case kProcessCall:
+        slave.WriteByte(command, m_regs[kData]);
+        slave.WriteByte(std::uint8_t(command + 1), m_regs[kData1]);
+        read = true;
+        [[fallthrough]];
+    case kWordData:
+        if (!read) {
+            slave.WriteByte(command, m_regs[kData]);
+            slave.WriteByte(std::uint8_t(command + 1), m_regs[kData1]);
+            return true;
+        }
+        m_regs[kData] = slave.ReadByte(command);
+        m_regs[kData1] = slave.ReadByte(std::uint8_t(command + 1));
+        return true;
+    default:
+        return false; // the block protocols: no device on this bus takes them
     }
-    it->second->WriteByte(m_regs[kCommand], m_regs[kData]);
-    m_regs[kStatus] |= kDone;
+}
+
+void SmbusHost::Run(unsigned long long ms)
+{
+    if (m_busyMs == 0)
+        return;
+    m_busyMs = ms < m_busyMs ? m_busyMs - ms : 0;
+    if (m_busyMs == 0)
+        m_regs[kStatus] = std::uint8_t((m_regs[kStatus] & ~kBusy) | m_outcome);
 }
 
 void BypassController::WriteByte(std::uint8_t command, std::uint8_t value)

@@ -27,19 +27,25 @@ private:
     std::map<std::uint32_t, std::uint32_t> m_dwords;
 };
 
-// A device on the bus that takes byte-data writes.
+// A device on the bus with registers that a command byte names. A send byte
+// names the register that the next receive byte reads.
 class SmbusSlave {
 public:
     virtual ~SmbusSlave() = default;
     virtual void WriteByte(std::uint8_t command, std::uint8_t value) = 0;
+    virtual std::uint8_t ReadByte(std::uint8_t command) const = 0;
+
+    std::uint8_t pointer = 0;
 };
 
 // The host controller's registers at its I/O base B: status at B (bit 0
 // busy, bit 1 done, bit 2 device error, bit 4 killed; written 1 to clear),
 // control at B+2 (0x40 start, protocol in bits 4-2, 0x02 kill), command at
-// B+3, slave address at B+4 and data at B+5. A started transaction finishes
-// at once: done when a device answers the address, device error when none
-// does or the protocol is not a byte-data write.
+// B+3, slave address at B+4 (bit 0 = read) and data 0 and 1 at B+5 and B+6.
+// A started transaction keeps the host busy while it runs on the bus; then
+// it is done, or a device error when no device answers the address or the
+// device refuses the protocol. A read fills the data registers. Changing a
+// register or starting again while the host is busy breaks its protocol.
 class SmbusHost : public SimDevice {
 public:
     explicit SmbusHost(std::uint16_t base)
@@ -50,15 +56,19 @@ public:
     bool Decodes(std::uint32_t port) const override { return port >= m_base && port < m_base + 8u; }
     std::uint32_t Read(std::uint32_t port, unsigned width) override;
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
+    void Run(unsigned long long ms);
 
     void Attach(std::uint8_t address, SmbusSlave& slave) { m_slaves[address] = &slave; }
 
 private:
     void Start(std::uint8_t control);
+    bool Transfer(SmbusSlave& slave, unsigned protocol, bool read);
 
     std::uint16_t m_base;
     std::uint8_t m_regs[8] = {};
     std::map<std::uint8_t, SmbusSlave*> m_slaves;
+    std::uint8_t m_outcome = 0;      // status bit the running transaction ends with
+    unsigned long long m_busyMs = 0; // left until it ends
 };
 
 // The bypass controller at SMBus address 0x37. Register 0x12 puts the
@@ -74,6 +84,7 @@ public:
     }
 
     void WriteByte(std::uint8_t command, std::uint8_t value) override;
+    std::uint8_t ReadByte(std::uint8_t command) const override { return m_regs[command]; }
     void Run(unsigned long long ms);
 
     bool Bypassed(unsigned segment) const { return m_bypass.at(segment); }

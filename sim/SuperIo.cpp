@@ -36,8 +36,10 @@ void SuperIoChip::SetRegister(std::uint8_t device, std::uint8_t reg, std::uint8_
 
 std::uint32_t SuperIoChip::Read(std::uint32_t port, unsigned)
 {
-    if (!m_configMode)
+    if (!m_configMode) {
+        Broke("Super I/O register read outside configuration mode");
         return 0xFF;
+    }
     if (port == m_indexPort)
         return m_index;
     return RegisterRead(SelectedDevice(), m_index);
@@ -53,6 +55,8 @@ void SuperIoChip::Write(std::uint32_t port, unsigned, std::uint32_t value)
             KeyByte(byte);
     } else if (m_configMode) {
         RegisterWritten(SelectedDevice(), m_index, byte);
+    } else {
+        Broke("Super I/O register written outside configuration mode");
     }
 }
 
@@ -75,6 +79,8 @@ void SuperIoChip::Fire()
 void W83627ProtocolChip::KeyByte(std::uint8_t value)
 {
     // Two 0x87 in a row; anything else starts the key over.
+    if (value != 0x87)
+        Broke("Super I/O index written outside configuration mode");
     if (value == 0x87 && m_firstKey)
         Enter();
     m_firstKey = value == 0x87 && !m_firstKey;
@@ -89,6 +95,8 @@ void W83627ProtocolChip::IndexByte(std::uint8_t value)
     }
     m_index = value;
 }
+
+W83627Chip::W83627Chip() { SetRegister(0, 0x2D, 0x01); }
 
 void W83627Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
 {
@@ -131,8 +139,11 @@ void W83627Chip::Expire()
 {
     m_count.Stop();
     SetRegister(8, 0xF7, Register(8, 0xF7) | 0x10);
-    Fire();
+    if (OutputOnPin())
+        Fire();
 }
+
+F71Chip::F71Chip() { SetRegister(7, 0x30, 0x01); }
 
 void F71Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
 {
@@ -178,6 +189,8 @@ void Ite87Chip::KeyByte(std::uint8_t value)
     if (value == kKey[m_keyStep]) {
         ++m_keyStep;
     } else {
+        if (value != kKey[0])
+            Broke("Super I/O index written outside configuration mode");
         m_keyStep = value == kKey[0] ? 1 : 0;
     }
     if (m_keyStep == sizeof kKey) {
@@ -195,6 +208,12 @@ void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint
             Leave();
         return;
     }
+    if (device == 7 && reg == 0x71) {
+        // The status bit 0 only clears.
+        const std::uint8_t status = Register(7, 0x71) & value & 0x01;
+        SetRegister(7, reg, std::uint8_t((value & ~0x01) | status));
+        return;
+    }
     SuperIoChip::RegisterWritten(device, reg, value);
     if (device != 7)
         return;
@@ -207,16 +226,17 @@ void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint
 
 void Ite87Chip::Run(unsigned long long ms)
 {
-    if (m_count.Run(ms))
-        Fire();
+    if (!m_count.Run(ms))
+        return;
+    SetRegister(7, 0x71, Register(7, 0x71) | 0x01);
+    Fire();
 }
 
-bool Ite87Chip::PinIsOutput(unsigned set, std::uint8_t mask) const
+std::uint8_t Ite87Chip::OutputPins(unsigned set) const
 {
     const auto offset = std::uint8_t(set - 1);
-    return (Register(0, std::uint8_t(0x25 + offset)) & mask)
-        && (Register(7, std::uint8_t(0xC0 + offset)) & mask)
-        && (Register(7, std::uint8_t(0xC8 + offset)) & mask);
+    return Register(0, std::uint8_t(0x25 + offset)) & Register(7, std::uint8_t(0xC0 + offset))
+        & Register(7, std::uint8_t(0xC8 + offset));
 }
 
 } // namespace bypass::sim

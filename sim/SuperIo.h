@@ -5,7 +5,8 @@
 // index port only listens for the entry key. In configuration mode the index
 // port names a register and the data port reads or writes it: registers
 // below 0x30 are global, the others belong to the logical device that
-// register 0x07 selects.
+// register 0x07 selects. A register access outside configuration mode, or
+// an index byte there that is no step of the key, breaks the protocol.
 #pragma once
 
 #include "sim/SimDevice.h"
@@ -85,14 +86,20 @@ private:
 
 // The watchdog of the W83627 family, logical device 8: 0x30 bit 0 activates
 // the device, 0xF5 bit 1 chooses restart over the board's bypass wiring and
-// bit 3 counts minutes, 0xF6 is the counter, 0xF7 bit 4 the timeout status
-// (writes can only clear it) and bit 5 forces expiry at once.
+// bit 3 counts minutes, 0xF6 is the counter (it counts down and reads back
+// the units left), 0xF7 bit 4 the timeout status (set on expiry, writes can
+// only clear it) and bit 5 forces expiry at once. The watchdog output
+// shares its pin with a GPIO line: it reaches the board only while global
+// register 0x2D bit 0 is clear, and the firmware leaves it set.
 class W83627Chip : public W83627ProtocolChip {
 public:
+    W83627Chip();
+
     void Run(unsigned long long ms) override;
     bool WatchdogRunning() const override { return Active() && m_count.Running(); }
     unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
     bool RestartOnExpiry() const { return (Register(8, 0xF5) & 0x02) != 0; }
+    bool OutputOnPin() const { return (Register(0, 0x2D) & 0x01) == 0; }
 
 protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
@@ -106,11 +113,14 @@ private:
 };
 
 // The H61 board's chip: the same keys at 0x4E/0x4F, with the watchdog in
-// logical device 7 as Fintek chips lay it out: 0xF0 bit 7 lets the timeout
-// reach the board, 0xF5 bit 5 enables the watchdog, bit 6 is the timeout
-// status (written 1 to clear) and bit 3 counts minutes, 0xF6 is the counter.
+// logical device 7 as Fintek chips lay it out: 0x30 bit 0 activates the
+// device (the firmware leaves it active), 0xF0 bit 7 lets the timeout reach
+// the board, 0xF5 bit 5 enables the watchdog, bit 6 is the timeout status
+// (written 1 to clear) and bit 3 counts minutes, 0xF6 is the counter.
 class F71Chip : public W83627ProtocolChip {
 public:
+    F71Chip();
+
     void Run(unsigned long long ms) override;
     bool WatchdogRunning() const override { return Enabled() && m_count.Running(); }
     unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
@@ -121,18 +131,22 @@ protected:
     std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override;
 
 private:
-    bool Enabled() const { return (Register(7, 0xF5) & 0x20) != 0; }
+    bool Enabled() const
+    {
+        return (Register(7, 0x30) & 0x01) != 0 && (Register(7, 0xF5) & 0x20) != 0;
+    }
 
     Countdown m_count;
 };
 
 // The ITE IT87 protocol at 0x2E/0x2F: 0x87 0x01 0x55 0x55 to enter, bit 1 of
-// register 0x02 to leave. The watchdog is logical device 7: 0x72 bit 7
+// register 0x02 to leave. The watchdog is logical device 7: 0x71 bit 0 is
+// the timeout status (set on expiry, writes can only clear it), 0x72 bit 7
 // counts seconds (else minutes), bit 6 (keyboard reset) and bit 4 (power
-// good) restart the system; 0x73 and 0x74 are the count, which runs while
-// it is not 0. The simple-I/O pins of set n are GPIO when global register
-// 0x25 + n - 1, and simple-I/O enable 0xC0 + n - 1 and output enable
-// 0xC8 + n - 1 of device 7 all have the pin's bit.
+// good) restart the system; 0x73 and 0x74 hold the programmed count, which
+// runs down inside the chip while it is not 0 and is not readable. The simple-I/O pins of set n are
+// GPIO when global register 0x25 + n - 1, and simple-I/O enable 0xC0 + n - 1 and output enable 0xC8
+// + n - 1 of device 7 all have the pin's bit.
 class Ite87Chip : public SuperIoChip {
 public:
     Ite87Chip()
@@ -144,7 +158,8 @@ public:
     bool WatchdogRunning() const override { return m_count.Running(); }
     unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
     bool ResetsOnExpiry() const { return (Register(7, 0x72) & 0x50) != 0; }
-    bool PinIsOutput(unsigned set, std::uint8_t mask) const;
+    // The pins of simple-I/O set n that are GPIO outputs.
+    std::uint8_t OutputPins(unsigned set) const;
 
 protected:
     void KeyByte(std::uint8_t value) override;

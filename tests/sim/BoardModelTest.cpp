@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,7 +65,7 @@ protected:
         m_previous = SetPortBackend(board.get());
         tool.reset(MakeBypassTool(GetParam().type));
         tool->init();
-        EXPECT_FALSE(board->SuperIoInConfigMode()) << "after init";
+        ExpectHardwareRulesKept("init");
     }
 
     void TearDown() override
@@ -73,10 +75,17 @@ protected:
         SetPortBackend(m_previous);
     }
 
-    // Runs one operation; none may leave a chip in configuration mode.
+    // Runs one operation; none may break a rule of the hardware or leave a
+    // chip in configuration mode.
     template <class Operation> void Do(const char* what, Operation operation)
     {
         operation(*tool);
+        ExpectHardwareRulesKept(what);
+    }
+
+    void ExpectHardwareRulesKept(const char* what)
+    {
+        EXPECT_EQ(board->RuleViolations(), std::vector<std::string>()) << "after " << what;
         EXPECT_FALSE(board->SuperIoInConfigMode()) << "after " << what;
     }
 
@@ -126,6 +135,32 @@ TEST_P(BoardModelTest, BypassWatchdogExpiryAndStop)
     Do("SetWDTTimeout_Bypass_Again", [](CBypassTool& t) { t.SetWDTTimeout_Bypass_Again(0); });
     Do("DisableWDT", [](CBypassTool& t) { t.DisableWDT(); });
     EXPECT_EQ(board->Watchdog().running, !c.disableWdtStops) << "after DisableWDT";
+}
+
+TEST_P(BoardModelTest, EveryOperationKeepsTheHardwaresRules)
+{
+    // Each from the state the one before left, the watchdog expiring between
+    // the arming and the re-arming.
+    char description[256];
+    const std::pair<const char*, void (*)(CBypassTool&)> operations[] = {
+        {"SetWDTTimeout_ResartSys", [](CBypassTool& t) { t.SetWDTTimeout_ResartSys(0, 5); }},
+        {"SetWDTTimeout_ResartSys_Again",
+            [](CBypassTool& t) { t.SetWDTTimeout_ResartSys_Again(0); }},
+        {"EnableWDT", [](CBypassTool& t) { t.EnableWDT(); }},
+        {"EnableBypass", [](CBypassTool& t) { t.EnableBypass(); }},
+        {"SetWDTTimeout_Bypass", [](CBypassTool& t) { t.SetWDTTimeout_Bypass(0, 5); }},
+        {"SetWDTTimeout_Bypass_Again", [](CBypassTool& t) { t.SetWDTTimeout_Bypass_Again(0); }},
+        {"DisableBypass", [](CBypassTool& t) { t.DisableBypass(); }},
+        {"DisableWDT", [](CBypassTool& t) { t.DisableWDT(); }},
+        {"IsSupportWDT", [](CBypassTool& t) { t.IsSupportWDT(); }},
+        {"fini", [](CBypassTool& t) { t.fini(); }},
+        {"init", [](CBypassTool& t) { t.init(); }},
+    };
+    for (const auto& operation : operations) {
+        Do(operation.first, operation.second);
+        board->Advance(6000);
+    }
+    Do("GetCurDesc", [&description](CBypassTool& t) { t.GetCurDesc(description); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, BoardModelTest, ::testing::ValuesIn(kBoards),

@@ -147,6 +147,7 @@ TEST(BoardQuirks, H61LanxusInitStrobesSegment0WhenItFindsTheLinesLow)
     std::unique_ptr<CBypassTool> tool(MakeBypassTool(10));
     tool->init();
     EXPECT_EQ(board->Relays(), (std::vector<Relay>{Relay::Bypass, Relay::Normal}));
+    EXPECT_EQ(board->RuleViolations().size(), 1u) << "the state line rose with the strobe";
     tool->DisableBypass();
     EXPECT_EQ(board->Relays(), std::vector<Relay>(2, Relay::Normal));
     SetPortBackend(previous);

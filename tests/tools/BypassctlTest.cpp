@@ -196,7 +196,8 @@ TEST(Bypassctl, UnsupportedOperationsAndBoardFailuresHaveTheirExitCodes)
 
 TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
 {
-    // G41-MS from power-on: device 8 selected, both segments latched to
+    // G41-MS from power-on: the watchdog routed to its pin (0x2D bit 0 as the
+    // firmware left it, cleared), device 8 selected, both segments latched to
     // normal (gate bit 7 of 0x48C up), status cleared, then 0x30, 0xF5, 0xF6.
     const Outcome msi
         = Ctl({"wdt", "arm", "--simulate", "MS-96E3", "--action", "bypass", "--timeout", "30"});
@@ -204,7 +205,7 @@ TEST(Bypassctl, WatchdogCommandsGiveTheHardwareItsTimeout)
     const std::string strobe
         = "sleep 50\nin8 48F -> 00\nout8 48F 01\nsleep 150\nout8 48F 00\nsleep 100\n";
     EXPECT_EQ("open -> 0\nout8 4E 87\nout8 4E 87\n"
-              "out8 4E 2D\nin8 4F -> 00\nout8 4F 00\nout8 4E 07\nout8 4F 08\n"
+              "out8 4E 2D\nin8 4F -> 01\nout8 4F 00\nout8 4E 07\nout8 4F 08\n"
               "in8 48C -> 80\nin8 48C -> 80\nout8 48C 80\n"
               "in8 4B8 -> 00\nout8 4B8 00\nin8 4B8 -> 00\nout8 4B8 C0\n"
             + strobe
