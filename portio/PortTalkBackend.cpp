@@ -124,24 +124,50 @@ void PortTalkBackend::Out32(std::uint32_t port, std::uint32_t value)
     SendRequest(kIoctlWritePortUlong, buffer, 16, 0, "outportl");
 }
 
-// Sleep alone rounds up to the 15.6 ms system tick, which would stretch the
-// relay strobes; a high-resolution waitable timer keeps to the millisecond.
+namespace {
+
+// The timer is asked to wake this long before the deadline and the rest is
+// spun on the performance counter: a waitable timer may fire a little late,
+// and under load or under Wine by more than a millisecond.
+constexpr LONGLONG kSpinUs = 1000;
+
+LONGLONG PerformanceCount(const Win32Api& api)
+{
+    LARGE_INTEGER now;
+    api.QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// Blocks for about us microseconds. Sleep alone rounds up to the 15.6 ms
+// system tick, which would stretch the relay strobes, so a high-resolution
+// waitable timer does it where the system has one.
+void BlockFor(const Win32Api& api, LONGLONG us)
+{
+    HANDLE timer = api.CreateWaitableTimerExW(
+        nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    LARGE_INTEGER due;
+    due.QuadPart = -us * 10; // relative, in 100 ns units
+    if (timer && api.SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+        api.WaitForSingleObject(timer, INFINITE);
+    else
+        api.Sleep(static_cast<DWORD>(us / 1000));
+    if (timer)
+        api.CloseHandle(timer);
+}
+
+} // namespace
+
 void PortTalkBackend::SleepMs(unsigned ms)
 {
     const Win32Api& api = Win32();
-    HANDLE timer = api.CreateWaitableTimerExW(
-        nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-    if (!timer) {
-        api.Sleep(ms);
-        return;
-    }
-    LARGE_INTEGER due;
-    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns units
-    if (api.SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
-        api.WaitForSingleObject(timer, INFINITE);
-    else
-        api.Sleep(ms);
-    api.CloseHandle(timer);
+    LARGE_INTEGER frequency;
+    api.QueryPerformanceFrequency(&frequency);
+    const LONGLONG deadline
+        = PerformanceCount(api) + static_cast<LONGLONG>(ms) * frequency.QuadPart / 1000;
+    const LONGLONG blockUs = static_cast<LONGLONG>(ms) * 1000 - kSpinUs;
+    if (blockUs > 0)
+        BlockFor(api, blockUs);
+    while (PerformanceCount(api) < deadline) { }
 }
 
 PortBackend& PlatformPortBackend()

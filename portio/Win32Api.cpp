@@ -35,6 +35,8 @@ const Win32Api kReal = {
     ::SetWaitableTimer,
     ::WaitForSingleObject,
     ::Sleep,
+    ::QueryPerformanceCounter,
+    ::QueryPerformanceFrequency,
 };
 
 const Win32Api* g_api = nullptr;

@@ -55,6 +55,8 @@ struct Win32Api {
     (HANDLE, const LARGE_INTEGER*, LONG, PTIMERAPCROUTINE, LPVOID, BOOL);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
     void(WINAPI* Sleep)(DWORD);
+    BOOL(WINAPI* QueryPerformanceCounter)(LARGE_INTEGER*);
+    BOOL(WINAPI* QueryPerformanceFrequency)(LARGE_INTEGER*);
 };
 
 // The table the library calls through: the real one unless replaced.

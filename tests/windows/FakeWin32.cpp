@@ -161,6 +161,7 @@ BOOL WINAPI FakeSetWaitableTimer(
 {
     Note("SetWaitableTimer " + std::to_string(due->QuadPart) + " " + std::to_string(period) + " "
         + std::to_string(resume));
+    g_fake->timerDue = -due->QuadPart;
     return TRUE;
 }
 
@@ -168,10 +169,28 @@ DWORD WINAPI FakeWaitForSingleObject(HANDLE handle, DWORD timeout)
 {
     Note(std::string("WaitForSingleObject ") + (handle == kTimerHandle ? "timer" : "?") + " "
         + Hex(timeout));
+    g_fake->clock += g_fake->timerDue;
     return WAIT_OBJECT_0;
 }
 
-void WINAPI FakeSleep(DWORD ms) { Note("Sleep " + std::to_string(ms)); }
+void WINAPI FakeSleep(DWORD ms)
+{
+    Note("Sleep " + std::to_string(ms));
+    g_fake->clock += static_cast<LONGLONG>(ms) * 10000;
+}
+
+BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* now)
+{
+    now->QuadPart = g_fake->clock;
+    g_fake->clock += 100;
+    return TRUE;
+}
+
+BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = 10000000;
+    return TRUE;
+}
 
 } // namespace
 
@@ -195,6 +214,8 @@ FakeWin32::FakeWin32()
     table.SetWaitableTimer = FakeSetWaitableTimer;
     table.WaitForSingleObject = FakeWaitForSingleObject;
     table.Sleep = FakeSleep;
+    table.QueryPerformanceCounter = FakeQueryPerformanceCounter;
+    table.QueryPerformanceFrequency = FakeQueryPerformanceFrequency;
     m_previous = SetWin32Api(&table);
 }
 

@@ -34,6 +34,10 @@ public:
     std::string systemDirectory = "C:\\windows\\system32";
     std::string moduleFileName = "C:\\appliance\\bin\\host.exe";
     bool timerAvailable = true;
+    // The performance counter, in 100 ns ticks: a timer wait or a Sleep moves
+    // it on by the time asked, each reading by 10 us.
+    LONGLONG clock = 0;
+    LONGLONG timerDue = 0;
 
     DWORD lastError = 0;
     Win32Api table;

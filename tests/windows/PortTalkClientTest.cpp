@@ -120,19 +120,27 @@ TEST_F(PortTalkClient, AFailedRequestPrintsItsLineAndAReadAnswersItsOwnRequest)
         "Error occured during outportl while talking to PortTalk driver 6\n");
 }
 
-TEST_F(PortTalkClient, SleepsOnAHighResolutionTimerOrFallsBackToSleep)
+TEST_F(PortTalkClient, WaitsOnATimerShortOfTheDeadlineAndSpinsTheRest)
 {
     FakeWin32 fake;
     SleepMs(150);
+    const LONGLONG timed = fake.clock;
     fake.timerAvailable = false;
     SleepMs(7);
+    const LONGLONG slept = fake.clock - timed;
+    SleepMs(1); // nothing to wait for: all of it is spun
     EXPECT_EQ(Joined(fake.log),
         "CreateWaitableTimerExW 2 1F0003\n"
-        "SetWaitableTimer -1500000 0 0\n"
+        "SetWaitableTimer -1490000 0 0\n"
         "WaitForSingleObject timer FFFFFFFF\n"
         "CloseHandle timer\n"
         "CreateWaitableTimerExW 2 1F0003\n"
-        "Sleep 7\n");
+        "Sleep 6\n");
+    // each pause ends on its deadline, to within one reading of the counter
+    EXPECT_GE(timed, 1500000);
+    EXPECT_LE(timed, 1500100);
+    EXPECT_GE(slept, 70000);
+    EXPECT_LE(slept, 70100);
 }
 
 TEST_F(PortTalkClient, RealSleepDoesNotOvershootBySystemTicks)
@@ -144,7 +152,7 @@ TEST_F(PortTalkClient, RealSleepDoesNotOvershootBySystemTicks)
         SleepMs(5);
         const double slept
             = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        EXPECT_GE(slept, 4.5);
+        EXPECT_GE(slept, 4.9);
         worst = std::max(worst, slept);
     }
     EXPECT_LT(worst, 12.0) << "a 5 ms pause took " << worst << " ms";
