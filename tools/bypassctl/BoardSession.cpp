@@ -92,7 +92,7 @@ int BoardSession::Call(const BoardOperation& operation)
     return OnBoard([this, &operation] { return operation.call(*m_tool); });
 }
 
-int BoardSession::Run(const BoardOperation& operation)
+void BoardSession::Run(const BoardOperation& operation)
 {
     const int result = Call(operation);
     m_context.report.Set("result", result);
@@ -100,7 +100,6 @@ int BoardSession::Run(const BoardOperation& operation)
     if (result < 0)
         ReportState();
     CheckResult(result, operation.name);
-    return result;
 }
 
 // Every call into the tool that may touch the hardware comes through here:

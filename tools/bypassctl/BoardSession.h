@@ -46,7 +46,7 @@ public:
     int Call(const BoardOperation& operation);
     // Runs the command's operation: its result is reported, and a failure
     // ends the command with exit 5 after showing what it left the board in.
-    int Run(const BoardOperation& operation);
+    void Run(const BoardOperation& operation);
     // What the simulated hardware holds now, which a real board cannot be
     // asked for.
     void ReportState();

@@ -9,7 +9,9 @@
 #include "framework/ToolFactory.h"
 
 #include <cstdio>
+#if !defined(_WIN32)
 #include <sys/stat.h>
+#endif
 
 namespace bypassctl {
 namespace {
