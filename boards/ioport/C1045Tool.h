@@ -11,12 +11,15 @@ class C1045BypassTool : public CBypassTool {
 public:
     explicit C1045BypassTool(int nBypassType);
 
+    // Clears the expiry bits and the code, like DisableBypass.
     int DisableWDT() override;
+    // Reads the board port and nothing else.
     int EnableWDT() override;
     // Both arming slots refuse timeouts outside 1 to 64 seconds with -1,
     // after storing them, without touching the board.
     int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
     int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
+    // Arms for bypass with the shortest timeout.
     int EnableBypass() override;
     int DisableBypass() override;
     int IsSupportWDT() override;

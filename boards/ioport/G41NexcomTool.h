@@ -9,8 +9,11 @@ class C_G41_BypassTool_NEXCOM : public CBypassTool {
 public:
     explicit C_G41_BypassTool_NEXCOM(int nBypassType);
 
+    // DisableWDT writes the normal state, as DisableBypass does; EnableWDT
+    // only rewrites the timeout code.
     int DisableWDT() override;
     int EnableWDT() override;
+    // The board logic alone decides what expiry does: both arm alike.
     int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
     int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
     int EnableBypass() override;

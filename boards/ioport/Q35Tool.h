@@ -15,9 +15,12 @@ public:
     // Opens the port driver and stops the watchdog; answers 1 either way.
     int init() override;
     int DisableWDT() override;
+    // Restarts the count; expiry stays routed as the last arming left it.
     int EnableWDT() override;
+    // Both stop the watchdog, pulse the pin and set the relay bit first.
     int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
     int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
+    // Both stop the watchdog before they move the relay bit.
     int EnableBypass() override;
     int DisableBypass() override;
     int IsSupportWDT() override;

@@ -15,6 +15,8 @@ public:
     // to the bypass controller. Answers 0 whether or not that worked.
     int init() override;
     void fini() override;
+    // DisableWDT, EnableWDT, SetWDTTimeout_Bypass and the two bypass slots
+    // answer -1 when init found no controller.
     int DisableWDT() override;
     int EnableWDT() override;
     int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
