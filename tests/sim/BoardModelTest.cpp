@@ -152,7 +152,6 @@ TEST_P(BoardModelTest, EveryOperationKeepsTheHardwaresRules)
         {"SetWDTTimeout_Bypass_Again", [](CBypassTool& t) { t.SetWDTTimeout_Bypass_Again(0); }},
         {"DisableBypass", [](CBypassTool& t) { t.DisableBypass(); }},
         {"DisableWDT", [](CBypassTool& t) { t.DisableWDT(); }},
-        {"IsSupportWDT", [](CBypassTool& t) { t.IsSupportWDT(); }},
         {"fini", [](CBypassTool& t) { t.fini(); }},
         {"init", [](CBypassTool& t) { t.init(); }},
     };
