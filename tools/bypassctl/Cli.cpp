@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "DriverCommand.h"
 #include "Simulator.h"
 #include "TextConv.h"
 #include "TimeoutTable.h"
@@ -709,6 +710,7 @@ struct CommandLine {
     CLI::App* wdtStop;
     CLI::App* status;
     CLI::App* keepalive;
+    DriverCommand driver;
 
     explicit CommandLine(Options& options);
 
@@ -754,6 +756,7 @@ CommandLine::CommandLine(Options& options)
         "seconds between re-arms, shorter than the timeout (default a third of it)");
     keepalive->add_flag("--leave-armed", options.leaveArmed,
         "leave the watchdog armed when stopped, so it expires");
+    driver = AddDriverCommand(app);
 }
 
 std::string CommandName(const CommandLine& line)
@@ -822,6 +825,8 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
         return Fail(console, json, report, kExitUsage,
             std::string(error.what()) + " (bypassctl --help shows what is allowed)");
     }
+    if (DriverCommandParsed(line.driver))
+        return RunDriverCommand(line.driver, console);
     report["command"] = CommandName(line);
     Command command(options, console, report);
     try {
