@@ -4,7 +4,8 @@
  * fixed little-endian layout. A request whose sizes differ from that layout
  * is refused with STATUS_INVALID_PARAMETER and touches no port; an access
  * that the allow-list does not admit is refused with STATUS_ACCESS_DENIED
- * and touches no port either.
+ * and touches no port either. The PCI configuration ports are the one
+ * exception to "one request, one access": see KeepConfigAddress.
  */
 #include "driver/PortAccess.h"
 #include "driver/PortAllowList.h"
@@ -230,6 +231,8 @@ __declspec(dllexport) NTSTATUS NTAPI
 {
     NTSTATUS status;
     (void)registryPath;
+    /* Before the device exists, so that no request sees the window unknown. */
+    LearnPlatform();
     /* Secure open: an open of a name below the device ("\\.\PortTalk\x")
      * is checked against the device's security too, not let through. */
     status = IoCreateDevice(driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
@@ -246,10 +249,7 @@ __declspec(dllexport) NTSTATUS NTAPI
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
     driver->DriverUnload = DriverUnload;
     status = PortAccessStart(driver);
-    if (!NT_SUCCESS(status)) {
+    if (!NT_SUCCESS(status))
         RemovePortTalkDevice();
-        return status;
-    }
-    LearnPlatform();
-    return STATUS_SUCCESS;
+    return status;
 }
