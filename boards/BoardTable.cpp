@@ -142,7 +142,7 @@ std::vector<BoardRow> MakeTable()
                 "the start command only: the controller keeps the timeout it was last armed "
                 "with"},
             false, {E::Stops, "takes every segment out of bypass, then stops it"}, 3,
-            {{0xCF8, kWidth32, W}, {0xCFC, kWidth32, R}, {0x0, B, RW, true}, {0x2, B, W, true},
+            {{0xCF8, kWidth32, W}, {0xCFC, kWidth32, R}, {0x0, B, RW, true}, {0x2, B, RW, true},
                 {0x3, B, W, true}, {0x4, B, W, true}, {0x5, B, W, true}}},
         {5002, "MS-96D9", "D525-MS", "C_D525_BypassTool_MS", Make<C_D525_BypassTool_MS>,
             F::SecondsByte, 1, 255, kMsiCounter, MsiByte, RestartExpiry::Armed, kMsiEnable, true,

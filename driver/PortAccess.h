@@ -29,3 +29,9 @@ ULONG PortRead32(USHORT port);
 void PortWrite8(USHORT port, UCHAR value);
 void PortWrite16(USHORT port, USHORT value);
 void PortWrite32(USHORT port, ULONG value);
+
+/* The dword at a PCI configuration address in the form a client writes to
+ * 0xCF8 (enable bit, bus, device, function, register), read through the
+ * platform's own configuration access, which serialises it with every
+ * other user's; all ones when no function answers. */
+ULONG PciConfigRead32(ULONG address);

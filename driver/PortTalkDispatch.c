@@ -4,23 +4,15 @@
  * fixed little-endian layout. A request whose sizes differ from that layout
  * is refused with STATUS_INVALID_PARAMETER and touches no port; an access
  * that the allow-list does not admit is refused with STATUS_ACCESS_DENIED
- * and touches no port either.
+ * and touches no port either. The PCI configuration ports are the one
+ * exception to "one request, one access": see KeepConfigAddress.
  */
 #include "driver/PortAccess.h"
 #include "driver/PortAllowList.h"
-
-#define PORTTALK_READ_UCHAR 0x9C402410
-#define PORTTALK_WRITE_UCHAR 0x9C402414
-#define PORTTALK_READ_ULONG 0x9C402418
-#define PORTTALK_WRITE_ULONG 0x9C40241C
-#define PORTTALK_READ_USHORT 0x9C402424
-#define PORTTALK_WRITE_USHORT 0x9C402428
+#include "driver/PortTalkProtocol.h"
 
 static PDEVICE_OBJECT g_portTalkDevice;
-/* Held from the allow-list check to the end of the access, so that the
- * driver's own use of the PCI configuration ports cannot interleave with
- * another request's. */
-static KSPIN_LOCK g_accessLock;
+static PortPlatform g_platform;
 static UNICODE_STRING g_deviceName = RTL_CONSTANT_STRING(L"\\Device\\PortTalk");
 static UNICODE_STRING g_linkName = RTL_CONSTANT_STRING(L"\\DosDevices\\PortTalk");
 
@@ -48,37 +40,53 @@ static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR answered)
     return status;
 }
 
-/* Reads the SMBus controller's base address register for the allow-list.
- * The caller may have selected a configuration address at 0xCF8 for a read
- * of 0xCFC still to come; it is put back afterwards, so the driver's read
- * never shows in the caller's sequence. Nothing is kept: the base is read
- * anew for each access that needs it. */
-static unsigned short ReadSmbusBase(void* context)
-{
-    ULONG selected = PortRead32(PCI_ADDRESS_PORT);
-    ULONG classRegister;
-    ULONG baseRegister = 0;
-    (void)context;
-    PortWrite32(PCI_ADDRESS_PORT, SMBUS_CLASS_ADDRESS);
-    classRegister = PortRead32(PCI_DATA_PORT);
-    if (IsSmbusClass(classRegister)) {
-        PortWrite32(PCI_ADDRESS_PORT, SMBUS_BASE_ADDRESS);
-        baseRegister = PortRead32(PCI_DATA_PORT);
-    }
-    PortWrite32(PCI_ADDRESS_PORT, selected);
-    return SmbusBaseFromConfig(classRegister, baseRegister);
-}
-
 static BOOLEAN Allowed(USHORT port, unsigned width, int direction, ULONG value)
 {
-    return PortAccessAllowed(port, width, direction, value, ReadSmbusBase, NULL) != 0;
+    return PortAccessAllowed(port, width, direction, value, &g_platform) != 0;
+}
+
+/* PCI configuration mechanism 1 is emulated per handle: the address a
+ * client writes to 0xCF8 is kept with its handle, never written to the
+ * port, and its read of 0xCFC is answered through the platform's
+ * serialised configuration access. Two clients, or the firmware, can then
+ * not change each other's selected address between the two requests. */
+static void KeepConfigAddress(PFILE_OBJECT file, ULONG address)
+{
+    file->FsContext = (PVOID)(ULONG_PTR)address;
+}
+
+static NTSTATUS ReadKeptConfig(PFILE_OBJECT file, UCHAR* buffer)
+{
+    ULONG address = (ULONG)(ULONG_PTR)file->FsContext;
+    if (!PciAddressServed(address))
+        return STATUS_ACCESS_DENIED;
+    PutLe32(buffer, PciConfigRead32(address));
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS Read32(PFILE_OBJECT file, USHORT port, UCHAR* buffer)
+{
+    if (port == PCI_DATA_PORT)
+        return ReadKeptConfig(file, buffer);
+    PutLe32(buffer, PortRead32(port));
+    return STATUS_SUCCESS;
+}
+
+static void Write32(PFILE_OBJECT file, USHORT port, ULONG value)
+{
+    if (port == PCI_ADDRESS_PORT)
+        KeepConfigAddress(file, value);
+    else
+        PortWrite32(port, value);
 }
 
 /* Performs one request in buffer once its sizes are checked; answers the
  * status and, through answered, how many bytes go back to the caller. */
-static NTSTATUS PerformPortRequest(ULONG code, UCHAR* buffer, ULONG_PTR* answered)
+static NTSTATUS PerformPortRequest(
+    PFILE_OBJECT file, ULONG code, UCHAR* buffer, ULONG_PTR* answered)
 {
     USHORT port = GetLe16(buffer);
+    NTSTATUS status;
     switch (code) {
     case PORTTALK_READ_UCHAR:
         if (!Allowed(port, 8, PORT_ACCESS_READ, 0))
@@ -87,9 +95,9 @@ static NTSTATUS PerformPortRequest(ULONG code, UCHAR* buffer, ULONG_PTR* answere
         *answered = 1;
         return STATUS_SUCCESS;
     case PORTTALK_WRITE_UCHAR:
-        if (!Allowed(port, 8, PORT_ACCESS_WRITE, buffer[2]))
+        if (!Allowed(port, 8, PORT_ACCESS_WRITE, buffer[PORTTALK_VALUE_OFFSET]))
             return STATUS_ACCESS_DENIED;
-        PortWrite8(port, buffer[2]);
+        PortWrite8(port, buffer[PORTTALK_VALUE_OFFSET]);
         return STATUS_SUCCESS;
     case PORTTALK_READ_USHORT:
         if (!Allowed(port, 16, PORT_ACCESS_READ, 0))
@@ -98,20 +106,21 @@ static NTSTATUS PerformPortRequest(ULONG code, UCHAR* buffer, ULONG_PTR* answere
         *answered = 2;
         return STATUS_SUCCESS;
     case PORTTALK_WRITE_USHORT:
-        if (!Allowed(port, 16, PORT_ACCESS_WRITE, GetLe16(buffer + 2)))
+        if (!Allowed(port, 16, PORT_ACCESS_WRITE, GetLe16(buffer + PORTTALK_VALUE_OFFSET)))
             return STATUS_ACCESS_DENIED;
-        PortWrite16(port, GetLe16(buffer + 2));
+        PortWrite16(port, GetLe16(buffer + PORTTALK_VALUE_OFFSET));
         return STATUS_SUCCESS;
     case PORTTALK_READ_ULONG:
         if (!Allowed(port, 32, PORT_ACCESS_READ, 0))
             return STATUS_ACCESS_DENIED;
-        PutLe32(buffer, PortRead32(port));
-        *answered = 4;
-        return STATUS_SUCCESS;
+        status = Read32(file, port, buffer);
+        if (NT_SUCCESS(status))
+            *answered = 4;
+        return status;
     default: /* PORTTALK_WRITE_ULONG */
-        if (!Allowed(port, 32, PORT_ACCESS_WRITE, GetLe32(buffer + 4)))
+        if (!Allowed(port, 32, PORT_ACCESS_WRITE, GetLe32(buffer + PORTTALK_VALUE_OFFSET_ULONG)))
             return STATUS_ACCESS_DENIED;
-        PortWrite32(port, GetLe32(buffer + 4));
+        Write32(file, port, GetLe32(buffer + PORTTALK_VALUE_OFFSET_ULONG));
         return STATUS_SUCCESS;
     }
 }
@@ -124,22 +133,23 @@ static NTSTATUS CheckRequestShape(ULONG code, const UCHAR* buffer, ULONG inSize,
     BOOLEAN fits;
     switch (code) {
     case PORTTALK_READ_UCHAR:
-        fits = inSize == 2 && outSize == 1;
+        fits = inSize == PORTTALK_READ_UCHAR_IN && outSize == PORTTALK_READ_UCHAR_OUT;
         break;
     case PORTTALK_WRITE_UCHAR:
-        fits = inSize == 3 && outSize == 0;
+        fits = inSize == PORTTALK_WRITE_UCHAR_IN && outSize == 0;
         break;
     case PORTTALK_READ_USHORT:
-        fits = inSize == 8 && outSize == 8;
+        fits = inSize == PORTTALK_READ_USHORT_IN && outSize == PORTTALK_READ_USHORT_OUT;
         break;
     case PORTTALK_WRITE_USHORT:
-        fits = inSize == 8 && outSize == 0;
+        fits = inSize == PORTTALK_WRITE_USHORT_IN && outSize == 0;
         break;
     case PORTTALK_READ_ULONG:
-        fits = inSize == 16 && outSize == 16 && GetLe32(buffer) <= 0xFFFF;
+        fits = inSize == PORTTALK_READ_ULONG_IN && outSize == PORTTALK_READ_ULONG_OUT
+            && GetLe32(buffer) <= 0xFFFF;
         break;
     case PORTTALK_WRITE_ULONG:
-        fits = inSize == 16 && outSize == 0 && GetLe32(buffer) <= 0xFFFF;
+        fits = inSize == PORTTALK_WRITE_ULONG_IN && outSize == 0 && GetLe32(buffer) <= 0xFFFF;
         break;
     default:
         return STATUS_INVALID_DEVICE_REQUEST;
@@ -148,17 +158,13 @@ static NTSTATUS CheckRequestShape(ULONG code, const UCHAR* buffer, ULONG inSize,
 }
 
 static NTSTATUS ServePortRequest(
-    ULONG code, UCHAR* buffer, ULONG inSize, ULONG outSize, ULONG_PTR* answered)
+    PFILE_OBJECT file, ULONG code, UCHAR* buffer, ULONG inSize, ULONG outSize, ULONG_PTR* answered)
 {
-    KIRQL previous;
     NTSTATUS status = CheckRequestShape(code, buffer, inSize, outSize);
     *answered = 0;
     if (!NT_SUCCESS(status))
         return status;
-    KeAcquireSpinLock(&g_accessLock, &previous);
-    status = PerformPortRequest(code, buffer, answered);
-    KeReleaseSpinLock(&g_accessLock, previous);
-    return status;
+    return PerformPortRequest(file, code, buffer, answered);
 }
 
 static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp)
@@ -169,7 +175,7 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp)
     if (device != g_portTalkDevice)
         return PortAccessOwnDeviceRequest(device, irp);
     /* Buffered I/O: input and output share the system buffer. */
-    status = ServePortRequest(stack->Parameters.DeviceIoControl.IoControlCode,
+    status = ServePortRequest(stack->FileObject, stack->Parameters.DeviceIoControl.IoControlCode,
         irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
         stack->Parameters.DeviceIoControl.OutputBufferLength, &answered);
     return Complete(irp, status, answered);
@@ -177,8 +183,13 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp)
 
 static NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
 {
+    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
     if (device != g_portTalkDevice)
         return PortAccessOwnDeviceRequest(device, irp);
+    /* The device has no names below it ("\\.\PortTalk\x"). */
+    if (file->FileName.Length != 0)
+        return Complete(irp, STATUS_OBJECT_NAME_NOT_FOUND, 0);
+    KeepConfigAddress(file, 0);
     PortAccessDeviceOpened();
     return Complete(irp, STATUS_SUCCESS, 0);
 }
@@ -204,11 +215,24 @@ static void DriverUnload(PDRIVER_OBJECT driver)
     RemovePortTalkDevice();
 }
 
-NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
+/* The SMBus controller's window, read once: its registers do not move
+ * while the system runs. */
+static void LearnPlatform(void)
+{
+    ULONG classRegister = PciConfigRead32(SMBUS_CLASS_ADDRESS);
+    ULONG baseRegister = PciConfigRead32(SMBUS_BASE_ADDRESS);
+    g_platform.smbusBase = (USHORT)SmbusBaseFromConfig(classRegister, baseRegister);
+}
+
+/* The one symbol the driver exports: the loader needs no export, but an
+ * explicit one keeps the linker from exporting every function. */
+__declspec(dllexport) NTSTATUS NTAPI
+    DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
 {
     NTSTATUS status;
     (void)registryPath;
-    KeInitializeSpinLock(&g_accessLock);
+    /* Before the device exists, so that no request sees the window unknown. */
+    LearnPlatform();
     /* Secure open: an open of a name below the device ("\\.\PortTalk\x")
      * is checked against the device's security too, not let through. */
     status = IoCreateDevice(driver, 0, &g_deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,

@@ -8,6 +8,7 @@
 /* ntifs.h first: it brings ntddk.h with the object and security calls. */
 #include <ntifs.h>
 
+#include "driver/DeviceSecurity.h"
 #include "driver/PortAccess.h"
 
 #include <intrin.h>
@@ -19,40 +20,30 @@ void PortWrite8(USHORT port, UCHAR value) { __outbyte(port, value); }
 void PortWrite16(USHORT port, USHORT value) { __outword(port, value); }
 void PortWrite32(USHORT port, ULONG value) { __outdword(port, value); }
 
-/* SYSTEM (S-1-5-18) and Administrators (S-1-5-32-544), built here rather
- * than taken from SeExports so that the driver needs no exported data. */
-static SID g_systemSid = {SID_REVISION, 1, {SECURITY_NT_AUTHORITY}, {SECURITY_LOCAL_SYSTEM_RID}};
-static struct {
-    SID sid;
-    ULONG alias;
-} g_adminsSid = {{SID_REVISION, 2, {SECURITY_NT_AUTHORITY}, {SECURITY_BUILTIN_DOMAIN_RID}},
-    DOMAIN_ALIAS_RID_ADMINS};
-
-#define ACL_SIZE 128
-
-static UCHAR g_aclBuffer[ACL_SIZE];
-
-static NTSTATUS BuildAdminOnlyDescriptor(SECURITY_DESCRIPTOR* descriptor)
+/* The HAL performs the mechanism-1 cycle under the lock it shares with the
+ * rest of the system, so the driver never writes 0xCF8 itself. */
+ULONG PciConfigRead32(ULONG address)
 {
-    PACL acl = (PACL)g_aclBuffer;
-    NTSTATUS status = RtlCreateSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION);
-    if (NT_SUCCESS(status))
-        status = RtlCreateAcl(acl, sizeof g_aclBuffer, ACL_REVISION);
-    if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, &g_systemSid);
-    if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, &g_adminsSid.sid);
-    if (NT_SUCCESS(status))
-        status = RtlSetDaclSecurityDescriptor(descriptor, TRUE, acl, FALSE);
-    return status;
+    PCI_SLOT_NUMBER slot;
+    ULONG value = 0xFFFFFFFFul;
+    slot.u.AsULONG = 0;
+    slot.u.bits.DeviceNumber = (address >> 11) & 0x1F;
+    slot.u.bits.FunctionNumber = (address >> 8) & 0x7;
+    if (HalGetBusDataByOffset(PCIConfiguration, (address >> 16) & 0xFF, slot.u.AsULONG, &value,
+            address & 0xFC, sizeof value)
+        != sizeof value)
+        return 0xFFFFFFFFul;
+    return value;
 }
+
+static UCHAR g_aclBuffer[ADMIN_ONLY_ACL_SIZE];
 
 /* Applies the DACL through a kernel handle to the device object. */
 static NTSTATUS RestrictToAdministrators(PDEVICE_OBJECT device)
 {
     SECURITY_DESCRIPTOR descriptor;
     HANDLE handle;
-    NTSTATUS status = BuildAdminOnlyDescriptor(&descriptor);
+    NTSTATUS status = BuildAdminOnlyDescriptor(&descriptor, (PACL)g_aclBuffer);
     if (!NT_SUCCESS(status))
         return status;
     status = ObOpenObjectByPointer(

@@ -4,6 +4,7 @@
 
 #if defined(_WIN32)
 
+#include "driver/PortTalkProtocol.h"
 #include "portio/PortBackend.h"
 
 #include <windows.h>
@@ -19,16 +20,6 @@ bool StartPortDriver();
 void InstallPortDriver();
 
 namespace bypass {
-
-// Device I/O control codes of the driver, one per access.
-enum PortTalkIoctl : DWORD {
-    kIoctlReadPortUchar = 0x9C402410,
-    kIoctlWritePortUchar = 0x9C402414,
-    kIoctlReadPortUlong = 0x9C402418,
-    kIoctlWritePortUlong = 0x9C40241C,
-    kIoctlReadPortUshort = 0x9C402424,
-    kIoctlWritePortUshort = 0x9C402428,
-};
 
 // Port access through "\\.\PortTalk": one device I/O control request per
 // access, on g_hPortDriver.

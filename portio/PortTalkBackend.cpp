@@ -78,50 +78,53 @@ void PortTalkBackend::Close()
 
 std::uint8_t PortTalkBackend::In8(std::uint16_t port)
 {
-    unsigned char buffer[2];
+    unsigned char buffer[PORTTALK_READ_UCHAR_IN];
     PutLe16(buffer, port);
-    SendRequest(kIoctlReadPortUchar, buffer, 2, 1, "inportb");
+    SendRequest(
+        PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
     return buffer[0];
 }
 
 void PortTalkBackend::Out8(std::uint16_t port, std::uint8_t value)
 {
-    unsigned char buffer[3];
+    unsigned char buffer[PORTTALK_WRITE_UCHAR_IN];
     PutLe16(buffer, port);
-    buffer[2] = value;
-    SendRequest(kIoctlWritePortUchar, buffer, 3, 0, "outportb");
+    buffer[PORTTALK_VALUE_OFFSET] = value;
+    SendRequest(PORTTALK_WRITE_UCHAR, buffer, PORTTALK_WRITE_UCHAR_IN, 0, "outportb");
 }
 
 std::uint16_t PortTalkBackend::In16(std::uint16_t port)
 {
-    unsigned char buffer[8] = {};
+    unsigned char buffer[PORTTALK_READ_USHORT_IN] = {};
     PutLe16(buffer, port);
-    SendRequest(kIoctlReadPortUshort, buffer, 8, 8, "inportl");
+    SendRequest(
+        PORTTALK_READ_USHORT, buffer, PORTTALK_READ_USHORT_IN, PORTTALK_READ_USHORT_OUT, "inportl");
     return GetLe16(buffer);
 }
 
 void PortTalkBackend::Out16(std::uint16_t port, std::uint16_t value)
 {
-    unsigned char buffer[8] = {};
+    unsigned char buffer[PORTTALK_WRITE_USHORT_IN] = {};
     PutLe16(buffer, port);
-    PutLe16(buffer + 2, value);
-    SendRequest(kIoctlWritePortUshort, buffer, 8, 0, "outportl");
+    PutLe16(buffer + PORTTALK_VALUE_OFFSET, value);
+    SendRequest(PORTTALK_WRITE_USHORT, buffer, PORTTALK_WRITE_USHORT_IN, 0, "outportl");
 }
 
 std::uint32_t PortTalkBackend::In32(std::uint32_t port)
 {
-    unsigned char buffer[16] = {};
+    unsigned char buffer[PORTTALK_READ_ULONG_IN] = {};
     PutLe32(buffer, port);
-    SendRequest(kIoctlReadPortUlong, buffer, 16, 16, "inportl");
+    SendRequest(
+        PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
     return GetLe32(buffer);
 }
 
 void PortTalkBackend::Out32(std::uint32_t port, std::uint32_t value)
 {
-    unsigned char buffer[16] = {};
+    unsigned char buffer[PORTTALK_WRITE_ULONG_IN] = {};
     PutLe32(buffer, port);
-    PutLe32(buffer + 4, value);
-    SendRequest(kIoctlWritePortUlong, buffer, 16, 0, "outportl");
+    PutLe32(buffer + PORTTALK_VALUE_OFFSET_ULONG, value);
+    SendRequest(PORTTALK_WRITE_ULONG, buffer, PORTTALK_WRITE_ULONG_IN, 0, "outportl");
 }
 
 namespace {

@@ -1,115 +1,236 @@
-// The PortTalk driver's allow-list, compiled as the driver compiles it: which
-// accesses it serves, and that it covers every access each board makes.
+// The PortTalk driver's allow-list, compiled as the driver compiles it, and
+// the board table's port rows: each row holds exactly the accesses its tool
+// makes on the board's model, and the driver serves exactly their union, no
+// port, width or direction more.
 #include "driver/PortAllowList.h"
 #include "boards/BoardTable.h"
+#include "framework/BypassInfo.h"
+#include "framework/ToolFactory.h"
+#include "sim/BoardModel.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
-// Plays the SMBus base address register: answers base and counts the reads.
-struct SmbusBase {
-    unsigned short base = 0;
-    int reads = 0;
-    static unsigned short Read(void* context)
+using namespace bypass;
+
+// One kind of access: port, width in bits, direction, and for a write of
+// the PCI configuration address the address written (0 otherwise).
+using Access = std::tuple<unsigned, unsigned, int, unsigned long>;
+
+std::string Describe(const Access& access)
+{
+    const auto& [port, width, direction, value] = access;
+    char text[40];
+    std::snprintf(text, sizeof text, value ? "%s%u %X %lX" : "%s%u %X",
+        direction == PORT_ACCESS_READ ? "in" : "out", width, port, value);
+    return text;
+}
+
+// Passes every access on to a board model and notes its kind. With hang
+// set, the SMBus host at smbusBase stays busy once a transaction starts, so
+// that the tool's timeout path (the kill of a hung transaction) runs too.
+class AccessCollector : public PortBackend {
+public:
+    AccessCollector(sim::BoardModel& board, std::uint16_t smbusBase, bool hang)
+        : m_board(board)
+        , m_smbusBase(smbusBase)
+        , m_hang(hang)
     {
-        auto* self = static_cast<SmbusBase*>(context);
-        ++self->reads;
-        return self->base;
     }
+
+    int Open() override { return m_board.Open(); }
+    void Close() override { m_board.Close(); }
+    std::uint8_t In8(std::uint16_t port) override
+    {
+        Note(port, 8, PORT_ACCESS_READ);
+        const std::uint8_t value = m_board.In8(port);
+        return m_hung && port == m_smbusBase ? std::uint8_t(value | 0x01) : value;
+    }
+    std::uint16_t In16(std::uint16_t port) override
+    {
+        Note(port, 16, PORT_ACCESS_READ);
+        return m_board.In16(port);
+    }
+    std::uint32_t In32(std::uint32_t port) override
+    {
+        Note(port, 32, PORT_ACCESS_READ);
+        return m_board.In32(port);
+    }
+    void Out8(std::uint16_t port, std::uint8_t value) override
+    {
+        Note(port, 8, PORT_ACCESS_WRITE);
+        m_hung = m_hung || (m_hang && port == m_smbusBase + 2 && (value & 0x40));
+        m_board.Out8(port, value);
+    }
+    void Out16(std::uint16_t port, std::uint16_t value) override
+    {
+        Note(port, 16, PORT_ACCESS_WRITE);
+        m_board.Out16(port, value);
+    }
+    void Out32(std::uint32_t port, std::uint32_t value) override
+    {
+        Note(port, 32, PORT_ACCESS_WRITE, port == PCI_ADDRESS_PORT ? value : 0);
+        m_board.Out32(port, value);
+    }
+    void SleepMs(unsigned ms) override { m_board.SleepMs(ms); }
+
+    std::set<Access> seen;
+
+private:
+    void Note(unsigned port, unsigned width, int direction, unsigned long value = 0)
+    {
+        seen.emplace(port, width, direction, value);
+    }
+
+    sim::BoardModel& m_board;
+    std::uint16_t m_smbusBase;
+    bool m_hang;
+    bool m_hung = false;
 };
 
-bool Allowed(const std::string& access, SmbusBase& smbus)
+void RunEveryOperation(int type)
 {
-    char kind[8] = {};
-    unsigned port = 0;
-    unsigned long value = 0;
-    std::sscanf(access.c_str(), "%7s %x %lx", kind, &port, &value);
-    const std::string k = kind;
-    const bool write = k.rfind("out", 0) == 0;
-    const unsigned width = std::stoi(k.substr(write ? 3 : 2));
-    return PortAccessAllowed(static_cast<unsigned short>(port), width,
-               write ? PORT_ACCESS_WRITE : PORT_ACCESS_READ, value, &SmbusBase::Read, &smbus)
-        != 0;
+    std::unique_ptr<CBypassTool> tool(MakeBypassTool(type));
+    char description[256] = {};
+    tool->init();
+    for (int seconds : {1, 30, 255}) {
+        tool->SetWDTTimeout_Bypass(0, seconds);
+        tool->SetWDTTimeout_ResartSys(0, seconds);
+    }
+    tool->SetWDTTimeout_Bypass_Again(0);
+    tool->SetWDTTimeout_ResartSys_Again(0);
+    tool->EnableWDT();
+    tool->DisableWDT();
+    tool->EnableBypass();
+    tool->DisableBypass();
+    tool->IsSupportWDT();
+    tool->GetCurDesc(description);
+    tool->fini();
 }
 
-// What the boards need is served (the coverage test below); the table must
-// not serve a byte more: the ports just past each row, other widths and
-// directions, and the dangerous neighbours.
-TEST(PortAllowList, RefusesPortsWidthsAndDirectionsNoBoardUses)
+// The SMBus host of the G41-LS model sits at 0xF000.
+constexpr std::uint16_t kModelSmbusBase = 0xF000;
+
+// What the tool of the row's type touches on its model, the SMBus host
+// answering once normally and once stuck busy.
+std::set<Access> AccessesOf(const BoardRow& row)
 {
-    SmbusBase none;
-    // The POST code port, the keyboard controller's reset, the system reset
-    // and other PCI functions are among them.
-    for (const char* refused :
-        {"in8 2D", "in8 30", "in16 2E", "out32 4E 0", "in8 5F", "in8 ED", "out8 F1 0", "in8 F4",
-            "in8 48B", "in8 4BA", "in16 4B8", "in16 53B", "in32 500", "out8 4FF 0", "in8 53C",
-            "in8 800", "in8 805", "in8 A20", "in8 A22", "in8 1180", "in8 11B6", "in16 1181",
-            "in8 80", "out8 64 FE", "out8 CF9 6", "out32 CF8 80000000", "out32 CF8 8000FB10",
-            "out32 CF8 8000FA20", "in32 CF8", "out32 CFC 0", "in8 CFC", "in16 CFC"})
-        EXPECT_FALSE(Allowed(refused, none)) << refused;
+    std::set<Access> all;
+    for (bool hang : {false, true}) {
+        auto board = sim::CreateBoardModel(row.type);
+        AccessCollector collector(*board, kModelSmbusBase, hang);
+        PortBackend* previous = SetPortBackend(&collector);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        RunEveryOperation(row.type);
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        SetPortBackend(previous);
+        all.insert(collector.seen.begin(), collector.seen.end());
+    }
+    return all;
 }
 
-TEST(PortAllowList, OpensTheSmbusControllerWindowOnlyForBytesAndOnlyWhereItsBaseSays)
+// The row's ports as accesses; the PCI address port takes the two
+// configuration addresses of the SMBus controller.
+std::set<Access> Expand(const BoardRow& row)
 {
-    SmbusBase smbus{0xF000};
-    EXPECT_TRUE(Allowed("out8 F000 FF", smbus));
-    EXPECT_TRUE(Allowed("in8 F00F", smbus));
-    EXPECT_FALSE(Allowed("in8 F010", smbus));
-    EXPECT_FALSE(Allowed("in8 EFFF", smbus));
-    EXPECT_EQ(smbus.reads, 4);
-
-    // Listed ports and wider accesses are decided without reading the
-    // register, so a refused 16- or 32-bit access never touches the bus.
-    smbus.reads = 0;
-    EXPECT_TRUE(Allowed("in8 4F", smbus));
-    EXPECT_FALSE(Allowed("in16 F000", smbus));
-    EXPECT_FALSE(Allowed("out32 F000 0", smbus));
-    EXPECT_EQ(smbus.reads, 0);
-
-    SmbusBase none;
-    EXPECT_FALSE(Allowed("in8 0", none)) << "no controller must not open ports 0-0xF";
-
-    // The base as the controller's configuration registers give it.
-    EXPECT_EQ(SmbusBaseFromConfig(0x0C050002, 0x0000F001), 0xF000);
-    EXPECT_EQ(SmbusBaseFromConfig(0x0C050000, 0x1234E041), 0xE040); // bits 16-31 dropped
-    EXPECT_EQ(SmbusBaseFromConfig(0x0C050000, 0x0000F000), 0);      // a memory window
-    EXPECT_EQ(SmbusBaseFromConfig(0x0C030000, 0x0000F001), 0);      // a USB controller
-    EXPECT_EQ(SmbusBaseFromConfig(0xFFFFFFFF, 0x0000F001), 0);      // nothing at 0/31/3
-}
-
-// Every port, width and direction of every board (the board table's rows,
-// which its own test holds to what the tools really do), with the SMBus
-// controller at 0xF000: each must be one the driver serves, or the board
-// would fail on a real appliance.
-TEST(PortAllowList, ServesEveryAccessOfEveryBoard)
-{
-    SmbusBase smbus{0xF000};
-    for (const bypass::BoardRow& row : bypass::BoardTable()) {
-        std::ostringstream refused;
-        for (const bypass::PortUse& use : row.ports) {
-            const unsigned port = use.port + (use.smbusWindow ? smbus.base : 0);
-            for (unsigned width : {1u, 2u, 4u}) {
-                for (int direction : {PORT_ACCESS_READ, PORT_ACCESS_WRITE}) {
-                    const bool used = (use.widths & width)
-                        && (use.directions
-                            & (direction == PORT_ACCESS_READ ? bypass::kPortRead
-                                                             : bypass::kPortWrite));
-                    // the PCI address port takes only the SMBus controller's registers
-                    const unsigned long value = port == 0xCF8 ? 0x8000FB20 : 0;
-                    if (used
-                        && !PortAccessAllowed(static_cast<unsigned short>(port), width * 8,
-                            direction, value, &SmbusBase::Read, &smbus))
-                        refused << " " << std::hex << port << "/" << width * 8;
-                }
+    std::set<Access> accesses;
+    for (const PortUse& use : row.ports) {
+        const unsigned port = use.port + (use.smbusWindow ? kModelSmbusBase : 0);
+        for (unsigned width : {8u, 16u, 32u}) {
+            if (!(use.widths & (width / 8)))
+                continue;
+            if (use.directions & kPortRead)
+                accesses.emplace(port, width, PORT_ACCESS_READ, 0);
+            if (!(use.directions & kPortWrite))
+                continue;
+            if (port == PCI_ADDRESS_PORT) {
+                accesses.emplace(port, width, PORT_ACCESS_WRITE, SMBUS_CLASS_ADDRESS);
+                accesses.emplace(port, width, PORT_ACCESS_WRITE, SMBUS_BASE_ADDRESS);
+            } else {
+                accesses.emplace(port, width, PORT_ACCESS_WRITE, 0);
             }
         }
-        EXPECT_EQ(refused.str(), "") << "type " << row.type << " makes accesses the driver refuses";
     }
+    return accesses;
+}
+
+std::set<Access> AllowListOn(const PortPlatform& platform)
+{
+    std::set<Access> served;
+    for (unsigned port = 0; port <= 0xFFFF; ++port)
+        for (unsigned width : {8u, 16u, 32u})
+            for (int direction : {PORT_ACCESS_READ, PORT_ACCESS_WRITE}) {
+                const bool address
+                    = port == PCI_ADDRESS_PORT && width == 32 && direction == PORT_ACCESS_WRITE;
+                for (unsigned long value : address
+                        ? std::set<unsigned long>{SMBUS_CLASS_ADDRESS, SMBUS_BASE_ADDRESS,
+                            0x80000000ul, 0x8000FB10ul, 0x8000FA20ul}
+                        : std::set<unsigned long>{0}) {
+                    if (PortAccessAllowed(port, width, direction, value, &platform))
+                        served.emplace(port, width, direction, value);
+                }
+            }
+    return served;
+}
+
+std::string Listed(const std::set<Access>& accesses)
+{
+    std::ostringstream text;
+    for (const auto& access : accesses)
+        text << "  " << Describe(access) << "\n";
+    return text.str();
+}
+
+TEST(PortAllowList, ServesExactlyTheBoardRowsWhichAreWhatEachToolTouches)
+{
+    std::set<Access> used;
+    for (const BoardRow& row : BoardTable()) {
+        const std::set<Access> listed = Expand(row);
+        EXPECT_EQ(Listed(AccessesOf(row)), Listed(listed)) << "type " << row.type;
+        used.insert(listed.begin(), listed.end());
+    }
+    EXPECT_EQ(Listed(AllowListOn(PortPlatform{kModelSmbusBase})), Listed(used));
+
+    // Without an SMBus controller its window is closed, not opened at 0.
+    std::set<Access> outsideWindow;
+    for (const auto& access : used)
+        if ((std::get<0>(access) & 0xFFF0) != kModelSmbusBase)
+            outsideWindow.insert(access);
+    EXPECT_EQ(Listed(AllowListOn(PortPlatform{0})), Listed(outsideWindow));
+}
+
+// The window comes from what the controller's class code and base address
+// registers read at start; only a plausible I/O window is taken.
+TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
+{
+    const struct {
+        unsigned long classRegister, baseRegister;
+        unsigned short base;
+    } cases[] = {
+        {0x0C050002, 0x0000F001, 0xF000},
+        {0x0C050000, 0x0000FFE1, 0xFFE0}, // the highest that holds the registers
+        {0x0C050000, 0x00001001, 0x1000},
+        {0x0C050000, 0x0000FFF1, 0}, // the registers would wrap past 0xFFFF
+        {0x0C050000, 0x00000F01, 0}, // among the legacy devices
+        {0x0C050000, 0x00000001, 0}, // the I/O flag alone
+        {0x0C050000, 0x1234E041, 0}, // upper bits set
+        {0x0C050000, 0x0000F000, 0}, // a memory window
+        {0x0C030000, 0x0000F001, 0}, // a USB controller
+        {0xFFFFFFFF, 0x0000F001, 0}, // nothing at 0/31/3
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SmbusBaseFromConfig(c.classRegister, c.baseRegister), c.base)
+            << std::hex << c.classRegister << " " << c.baseRegister;
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -23,33 +22,6 @@ using namespace bypass::test; // the MSI Super I/O trace pieces
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 using Operation = std::function<int(CBypassTool&)>;
-
-// What the driver itself does before it serves a byte access outside its
-// fixed list: it reads the SMBus controller's class and base at 0/31/3 to
-// see whether the port is one of the controller's, and puts back the
-// configuration address the library had selected (here 0x8000FB20).
-const char kDriverReadsBase[] = R"(
-    in32 CF8 -> 8000FB20
-    out32 CF8 8000FB08
-    in32 CFC -> 0C050000
-    out32 CF8 8000FB20
-    in32 CFC -> 0000F001
-    out32 CF8 8000FB20
-)";
-
-// An SMBus controller conversation as the driver sees it: its own base
-// read before each access to the controller's window at 0xF000.
-std::string WithDriverBaseReads(const std::string& conversation)
-{
-    std::istringstream lines(conversation);
-    std::string line, seen;
-    while (std::getline(lines, line)) {
-        if (line.find(" F00") != std::string::npos)
-            seen += kDriverReadsBase;
-        seen += line + "\n";
-    }
-    return seen;
-}
 
 class DllEndToEnd : public testing::Test {
 protected:
@@ -171,8 +143,8 @@ TEST_F(DllEndToEnd, EachPrimitiveCarriesPortWidthAndValueAndReadsReturnTheScript
         in32 CFC -> 0000F001
     )";
     CBypassToolManager mb8756;
-    EXPECT_TRUE(Converses([&] { mb8756.CreateBypassTool(5003); },
-        findController + WithDriverBaseReads(writeOf("10") + writeOf("11"))));
+    EXPECT_TRUE(Converses(
+        [&] { mb8756.CreateBypassTool(5003); }, findController + writeOf("10") + writeOf("11")));
     EXPECT_EQ(GetCapturedStdout(), "probe_smbus_controller = F000\n");
 }
 
@@ -213,9 +185,31 @@ TEST_F(DllEndToEnd, ManagerClosesEveryDeviceHandleItOpensAndTheNullToolNeverOpen
     EXPECT_EQ(sim.Counts().opens, 0u);
 }
 
+HANDLE OpenDevice(const char* name = "\\\\.\\PortTalk")
+{
+    return CreateFileA(
+        name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// One request on device; answers whether it was done and the byte count.
+struct Answer {
+    BOOL done;
+    DWORD returned, error;
+};
+
+Answer Send(HANDLE device, DWORD code, unsigned char* buffer, DWORD in, DWORD out)
+{
+    Answer answer{FALSE, 0xFFFF, 0};
+    answer.done = DeviceIoControl(
+        device, code, buffer, in, out ? buffer : nullptr, out, &answer.returned, nullptr);
+    answer.error = answer.done ? 0 : GetLastError();
+    return answer;
+}
+
 // The driver's side of the request layout: a request one byte off in either
 // size is refused and reaches no port, so a layout fault in the DLL shows as
-// a failed access instead of a quietly wrong one.
+// a failed access instead of a quietly wrong one. An exact read answers as
+// many bytes as its width.
 TEST_F(DllEndToEnd, DriverRefusesRequestsWhoseSizesAreOffByOneAndServesExactOnes)
 {
     struct Shape {
@@ -223,101 +217,114 @@ TEST_F(DllEndToEnd, DriverRefusesRequestsWhoseSizesAreOffByOneAndServesExactOnes
     };
     const Shape shapes[] = {{0x9C402410, 2, 1}, {0x9C402414, 3, 0}, {0x9C402424, 8, 8},
         {0x9C402428, 8, 0}, {0x9C402418, 16, 16}, {0x9C40241C, 16, 0}};
-    HANDLE device = CreateFileA(
-        "\\\\.\\PortTalk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE device = OpenDevice();
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    auto send = [&](DWORD code, unsigned char* buffer, DWORD in, DWORD out) {
-        DWORD returned = 0;
-        return DeviceIoControl(
-            device, code, buffer, in, out ? buffer : nullptr, out, &returned, nullptr);
-    };
     for (const Shape& shape : shapes) {
         for (int delta : {-1, 1}) {
             unsigned char buffer[32] = {0x80};
             const DWORD out = shape.out ? shape.out + delta : 1;
-            EXPECT_FALSE(send(shape.code, buffer, shape.in + delta, shape.out));
-            EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << std::hex << shape.code;
-            EXPECT_FALSE(send(shape.code, buffer, shape.in, out)) << std::hex << shape.code;
+            const Answer longer = Send(device, shape.code, buffer, shape.in + delta, shape.out);
+            EXPECT_FALSE(longer.done);
+            EXPECT_EQ(longer.error, DWORD(ERROR_INVALID_PARAMETER)) << std::hex << shape.code;
+            EXPECT_FALSE(Send(device, shape.code, buffer, shape.in, out).done)
+                << std::hex << shape.code;
         }
     }
     // A 32-bit request naming a port above the 16-bit I/O space.
     unsigned char beyond[16] = {0xFC, 0x0C, 0x01};
-    EXPECT_FALSE(send(0x9C402418, beyond, 16, 16));
+    EXPECT_FALSE(Send(device, 0x9C402418, beyond, 16, 16).done);
     EXPECT_EQ(sim.Trace(), (std::vector<std::string>{"open"}));
 
     // Exact requests: a 16-bit write covers two ports, low byte first.
     unsigned char write16[8] = {0x00, 0x05, 0x34, 0x12};
     unsigned char read8[2] = {0x01, 0x05};
-    unsigned char read16[8] = {0x01, 0x05};
+    unsigned char read16[8] = {0x00, 0x05};
+    unsigned char select[16] = {0xF8, 0x0C, 0, 0, 0x08, 0xFB, 0x00, 0x80};
     unsigned char read32[16] = {0xFC, 0x0C};
-    sim.ScriptReads({{0xCFC, 0x0C050002}});
-    EXPECT_TRUE(send(0x9C402428, write16, 8, 0));
-    EXPECT_TRUE(send(0x9C402410, read8, 2, 1));
+    EXPECT_EQ(Send(device, 0x9C402428, write16, 8, 0).returned, 0u);
+    EXPECT_EQ(Send(device, 0x9C402410, read8, 2, 1).returned, 1u);
     EXPECT_EQ(read8[0], 0x12);
-    EXPECT_TRUE(send(0x9C402424, read16, 8, 8));
-    EXPECT_EQ(read16[0] | read16[1] << 8, 0xFF12);
-    EXPECT_TRUE(send(0x9C402418, read32, 16, 16));
+    EXPECT_EQ(Send(device, 0x9C402424, read16, 8, 8).returned, 2u);
+    EXPECT_EQ(read16[0] | read16[1] << 8, 0x1234);
+    sim.ScriptReads({{0xCFC, 0x0C050002}});
+    EXPECT_EQ(Send(device, 0x9C40241C, select, 16, 0).returned, 0u);
+    EXPECT_EQ(Send(device, 0x9C402418, read32, 16, 16).returned, 4u);
     EXPECT_EQ(
         read32[0] | read32[1] << 8 | read32[2] << 16 | unsigned(read32[3]) << 24, 0x0C050002u);
     CloseHandle(device);
     AwaitAllClosed();
     EXPECT_EQ(sim.Trace(),
-        (std::vector<std::string>{"open", "out16 500 1234", "in8 501 -> 12", "in16 501 -> FF12",
-            "in32 CFC -> 0C050002", "close"}));
+        (std::vector<std::string>{"open", "out16 500 1234", "in8 501 -> 12", "in16 500 -> 1234",
+            "out32 CF8 8000FB08", "in32 CFC -> 0C050002", "close"}));
 }
 
 // The allow-list: a port, width or direction no board uses is answered
-// ERROR_ACCESS_DENIED and never reaches the bus. For a byte port outside the
-// fixed list the driver first reads the SMBus controller's base; that read
-// puts back the configuration address the library had selected.
-TEST_F(DllEndToEnd, DriverRefusesAccessesNoBoardMakesAndKeepsTheLibrarysPciAddress)
+// ERROR_ACCESS_DENIED and never reaches the bus, and there is no name below
+// the device to open.
+TEST_F(DllEndToEnd, DriverRefusesAccessesNoBoardMakesWithoutTouchingAPort)
 {
-    HANDLE device = CreateFileA(
-        "\\\\.\\PortTalk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    auto refused = [&](DWORD code, std::vector<unsigned char> request, DWORD in, DWORD out) {
-        request.resize(16);
-        DWORD returned = 0;
-        const BOOL done = DeviceIoControl(device, code, request.data(), in,
-            out ? request.data() : nullptr, out, &returned, nullptr);
-        return !done && GetLastError() == ERROR_ACCESS_DENIED;
+    struct Refused {
+        const char* what;
+        DWORD code, in, out;
+        std::vector<unsigned char> request;
     };
+    const Refused refused[] = {
+        {"in16 2E", 0x9C402424, 8, 8, {0x2E}},
+        {"out16 64 FE", 0x9C402428, 8, 0, {0x64, 0x00, 0xFE}},
+        {"out8 80 55", 0x9C402414, 3, 0, {0x80, 0x00, 0x55}},
+        {"in8 48E", 0x9C402410, 2, 1, {0x8E, 0x04}},
+        {"in8 802", 0x9C402410, 2, 1, {0x02, 0x08}},
+        {"in8 2E", 0x9C402410, 2, 1, {0x2E, 0x00}},
+        {"in8 F001", 0x9C402410, 2, 1, {0x01, 0xF0}},
+        {"in8 F003", 0x9C402410, 2, 1, {0x03, 0xF0}},
+        {"out8 F010", 0x9C402414, 3, 0, {0x10, 0xF0, 0x01}},
+        {"out32 CF8 80000000", 0x9C40241C, 16, 0, {0xF8, 0x0C, 0, 0, 0x00, 0x00, 0x00, 0x80}},
+        {"in32 CF8", 0x9C402418, 16, 16, {0xF8, 0x0C}},
+        {"in32 CFC, nothing selected", 0x9C402418, 16, 16, {0xFC, 0x0C}},
+    };
+    HANDLE device = OpenDevice();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
     sim.ClearTrace();
-    // Wider than the Super I/O's bytes, the keyboard controller's reset, a
-    // PCI address of another function, the write-only address port read.
-    EXPECT_TRUE(refused(0x9C402424, {0x2E}, 8, 8));
-    EXPECT_TRUE(refused(0x9C402428, {0x64, 0x00, 0xFE}, 8, 0));
-    EXPECT_TRUE(refused(0x9C40241C, {0xF8, 0x0C, 0, 0, 0x00, 0x00, 0x00, 0x80}, 16, 0));
-    EXPECT_TRUE(refused(0x9C402418, {0xF8, 0x0C}, 16, 16));
-    EXPECT_EQ(sim.Trace(), std::vector<std::string>{});
-
-    // The library has selected the class register; a byte access to port
-    // 0x80 (no controller answers at 0/31/3) is refused, and the address
-    // the library selected is back in place for its read of 0xCFC.
-    DWORD returned = 0;
-    unsigned char select[16] = {0xF8, 0x0C, 0, 0, 0x08, 0xFB, 0x00, 0x80};
-    unsigned char post[3] = {0x80, 0x00, 0x55};
-    EXPECT_TRUE(DeviceIoControl(device, 0x9C40241C, select, 16, nullptr, 0, &returned, nullptr));
-    sim.ScriptReads({{0xCFC, 0xFFFFFFFF}});
-    EXPECT_FALSE(DeviceIoControl(device, 0x9C402414, post, 3, nullptr, 0, &returned, nullptr));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    // With the controller at 0xF000, its window is served, and only it.
-    sim.ScriptReads(
-        {{0xCFC, 0x0C050000}, {0xCFC, 0x0000F001}, {0xCFC, 0x0C050000}, {0xCFC, 0x0000F001}});
-    unsigned char inWindow[3] = {0x0F, 0xF0, 0x01};
-    unsigned char pastWindow[3] = {0x10, 0xF0, 0x01};
-    EXPECT_TRUE(DeviceIoControl(device, 0x9C402414, inWindow, 3, nullptr, 0, &returned, nullptr));
-    EXPECT_FALSE(
-        DeviceIoControl(device, 0x9C402414, pastWindow, 3, nullptr, 0, &returned, nullptr));
+    for (const Refused& request : refused) {
+        auto buffer = request.request;
+        buffer.resize(16);
+        const Answer answer = Send(device, request.code, buffer.data(), request.in, request.out);
+        EXPECT_FALSE(answer.done) << request.what;
+        EXPECT_EQ(answer.error, DWORD(ERROR_ACCESS_DENIED)) << request.what;
+    }
     CloseHandle(device);
     AwaitAllClosed();
-    EXPECT_EQ(sim.Trace(),
-        (std::vector<std::string>{"out32 CF8 8000FB08", "in32 CF8 -> 8000FB08",
-            "out32 CF8 8000FB08", "in32 CFC -> FFFFFFFF", "out32 CF8 8000FB08",
-            "in32 CF8 -> 8000FB08", "out32 CF8 8000FB08", "in32 CFC -> 0C050000",
-            "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "out8 F00F 01",
-            "in32 CF8 -> 8000FB08", "out32 CF8 8000FB08", "in32 CFC -> 0C050000",
-            "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "close"}));
+    EXPECT_EQ(sim.Trace(), std::vector<std::string>{"close"});
+
+    EXPECT_EQ(OpenDevice("\\\\.\\PortTalk\\x"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(sim.Counts().opens, 0u);
+}
+
+// The configuration address a client writes to 0xCF8 stays with its handle:
+// two clients that select different registers before either reads 0xCFC
+// each read their own register's value.
+TEST_F(DllEndToEnd, EachHandleReadsTheConfigurationRegisterItSelected)
+{
+    HANDLE first = OpenDevice(), second = OpenDevice();
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    sim.ClearTrace();
+    unsigned char selectClass[16] = {0xF8, 0x0C, 0, 0, 0x08, 0xFB, 0x00, 0x80};
+    unsigned char selectBase[16] = {0xF8, 0x0C, 0, 0, 0x20, 0xFB, 0x00, 0x80};
+    unsigned char readFirst[16] = {0xFC, 0x0C}, readSecond[16] = {0xFC, 0x0C};
+    EXPECT_TRUE(Send(first, 0x9C40241C, selectClass, 16, 0).done);
+    EXPECT_TRUE(Send(second, 0x9C40241C, selectBase, 16, 0).done);
+    EXPECT_EQ(Send(first, 0x9C402418, readFirst, 16, 16).returned, 4u);
+    EXPECT_EQ(Send(second, 0x9C402418, readSecond, 16, 16).returned, 4u);
+    EXPECT_EQ(readFirst[3] << 8 | readFirst[2], 0x0C05);
+    EXPECT_EQ(readSecond[1] << 8 | readSecond[0], 0xF001);
+    CloseHandle(first);
+    CloseHandle(second);
+    AwaitAllClosed();
+    const auto seen = sim.Trace();
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 4),
+        (std::vector<std::string>{"out32 CF8 8000FB08", "in32 CFC -> 0C050000",
+            "out32 CF8 8000FB20", "in32 CFC -> 0000F001"}));
 }
 
 // Types 1, 10 and 5003 are run by the primitives test above.

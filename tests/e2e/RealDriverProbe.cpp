@@ -16,9 +16,11 @@ struct Refused {
     DWORD error; // expected last error
 };
 
-// 32-bit and 16-bit accesses never fall into the SMBus controller's byte
-// window, so refusing them needs no read of its base address register.
+// The driver decides each of them from its table alone; even the SMBus
+// controller's window was read once at start, through the HAL.
 const Refused kRefused[] = {
+    {"out8 80 (port not listed)", 0x9C402414, 3, 0, {0x80, 0, 0x55}, ERROR_ACCESS_DENIED},
+    {"in32 CFC (no address selected)", 0x9C402418, 16, 16, {0xFC, 0x0C}, ERROR_ACCESS_DENIED},
     {"out32 80 (port not listed)", 0x9C40241C, 16, 0, {0x80, 0, 0, 0, 1}, ERROR_ACCESS_DENIED},
     {"out32 CF8 80000000 (other PCI function)", 0x9C40241C, 16, 0,
         {0xF8, 0x0C, 0, 0, 0, 0, 0, 0x80}, ERROR_ACCESS_DENIED},
@@ -58,6 +60,10 @@ int main()
         std::printf("%s: %s (error %lu)\n", request.what, expected ? "refused" : "WRONG", error);
     }
     CloseHandle(device);
+    const HANDLE below = CreateFileA("\\\\.\\PortTalk\\x", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    wrong += below != INVALID_HANDLE_VALUE;
+    std::printf("open below the device: %s\n", below == INVALID_HANDLE_VALUE ? "refused" : "WRONG");
     std::printf("%d wrong\n", wrong);
     return wrong ? 1 : 0;
 }

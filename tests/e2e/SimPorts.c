@@ -7,10 +7,16 @@
  * close of the PortTalk device, is appended to a trace that a test fetches
  * through the control device "\\.\PortTalkSim".
  *
+ * A configuration read goes on the simulated bus as the platform performs
+ * it, address to 0xCF8 and a dword from 0xCFC in one locked step; the dword
+ * comes from a scripted read of 0xCFC when one is queued, otherwise from
+ * the simulated configuration space below.
+ *
  * Wine's winedevice dispatches requests on more than one thread, so every
  * request takes the state's lock for the whole of its effect.
  */
 #include "driver/PortAccess.h"
+#include "driver/PortTalkProtocol.h"
 #include "tests/e2e/SimControl.h"
 
 #define SCRIPT_CAPACITY 4096
@@ -23,6 +29,16 @@ static SimTraceEntry g_trace[SIM_TRACE_CAPACITY];
 static ULONG g_traceCount;
 static SimCounts g_counts;
 static KSPIN_LOCK g_lock;
+
+/* The chipset the simulated appliance has: an SMBus host controller at
+ * 0/31/3 (class 0x0C05) with its I/O window at 0xF000. */
+static const struct {
+    ULONG address;
+    ULONG value;
+} g_config[] = {
+    {SMBUS_CLASS_ADDRESS, 0x0C050000ul},
+    {SMBUS_BASE_ADDRESS, 0x0000F001ul},
+};
 
 static PDEVICE_OBJECT g_controlDevice;
 static UNICODE_STRING g_controlName = RTL_CONSTANT_STRING(L"\\Device\\PortTalkSim");
@@ -84,18 +100,25 @@ static void Hold(USHORT port, UCHAR width, ULONG value)
 
 static ULONG WidthMask(UCHAR width) { return width == 32 ? 0xFFFFFFFFul : (1ul << width) - 1; }
 
-static ULONG Read(USHORT port, UCHAR width)
+/* The next scripted answer for port, used up; FALSE when none is queued. */
+static BOOLEAN TakeScripted(USHORT port, UCHAR width, ULONG* value)
 {
     ULONG i;
-    KIRQL previous = Lock();
-    ULONG value = Held(port, width);
     for (i = 0; i < g_scriptCount; ++i) {
         if (!g_scriptUsed[i] && g_script[i].port == port) {
             g_scriptUsed[i] = TRUE;
-            value = g_script[i].value & WidthMask(width);
-            break;
+            *value = g_script[i].value & WidthMask(width);
+            return TRUE;
         }
     }
+    return FALSE;
+}
+
+static ULONG Read(USHORT port, UCHAR width)
+{
+    KIRQL previous = Lock();
+    ULONG value = Held(port, width);
+    TakeScripted(port, width, &value);
     Record(SIM_EVENT_READ, width, port, value);
     Unlock(previous);
     return value;
@@ -109,12 +132,32 @@ static void Write(USHORT port, UCHAR width, ULONG value)
     Unlock(previous);
 }
 
+static ULONG ConfigDword(ULONG address)
+{
+    ULONG i;
+    for (i = 0; i < sizeof g_config / sizeof g_config[0]; ++i)
+        if (g_config[i].address == address)
+            return g_config[i].value;
+    return 0xFFFFFFFFul;
+}
+
 UCHAR PortRead8(USHORT port) { return (UCHAR)Read(port, 8); }
 USHORT PortRead16(USHORT port) { return (USHORT)Read(port, 16); }
 ULONG PortRead32(USHORT port) { return Read(port, 32); }
 void PortWrite8(USHORT port, UCHAR value) { Write(port, 8, value); }
 void PortWrite16(USHORT port, USHORT value) { Write(port, 16, value); }
 void PortWrite32(USHORT port, ULONG value) { Write(port, 32, value); }
+
+ULONG PciConfigRead32(ULONG address)
+{
+    KIRQL previous = Lock();
+    ULONG value = ConfigDword(address);
+    TakeScripted(PCI_DATA_PORT, 32, &value);
+    Record(SIM_EVENT_WRITE, 32, PCI_ADDRESS_PORT, address);
+    Record(SIM_EVENT_READ, 32, PCI_DATA_PORT, value);
+    Unlock(previous);
+    return value;
+}
 
 void PortAccessDeviceOpened(void)
 {

@@ -69,9 +69,8 @@ TEST_F(PortTalkClient, ReportsADeviceThatStaysMissing)
 BOOL AnswerReads(DWORD code, const unsigned char*, DWORD, unsigned char* out, DWORD)
 {
     const unsigned char answer[4] = {0x22, 0x1C, 0x86, 0x80};
-    if (code == bypass::kIoctlReadPortUchar || code == bypass::kIoctlReadPortUshort
-        || code == bypass::kIoctlReadPortUlong)
-        std::memcpy(out, answer, code == bypass::kIoctlReadPortUchar ? 1 : 4);
+    if (code == PORTTALK_READ_UCHAR || code == PORTTALK_READ_USHORT || code == PORTTALK_READ_ULONG)
+        std::memcpy(out, answer, code == PORTTALK_READ_UCHAR ? 1 : 4);
     return TRUE;
 }
 

@@ -2,6 +2,7 @@
 // to the command that was given.
 #include "Cli.h"
 #include "Command.h"
+#include "DriverCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -107,13 +108,15 @@ public:
     {
         return m_app.exit(error, console.out, console.err);
     }
-    // The row of the command that was given.
+    // The row of the command that was given, unless it was `driver`.
     const CommandRow& Given() const;
+    const DriverCommand& Driver() const { return m_driver; }
 
 private:
     CLI::App m_app{
         "bypassctl: drive the LAN-bypass relays and the watchdog of this appliance", "bypassctl"};
     std::map<std::string, CLI::App*> m_commands;
+    DriverCommand m_driver;
 };
 
 CommandLine::CommandLine(Options& options)
@@ -135,6 +138,7 @@ CommandLine::CommandLine(Options& options)
             row.addOptions(*command, options);
         m_commands[name] = command;
     }
+    m_driver = AddDriverCommand(m_app);
 }
 
 void CommandLine::Parse(const std::vector<std::string>& args)
@@ -166,6 +170,8 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
         return report.Fail(
             kExitUsage, std::string(error.what()) + " (bypassctl --help shows what is allowed)");
     }
+    if (DriverCommandParsed(line.Driver()))
+        return RunDriverCommand(line.Driver(), console);
     const CommandRow& command = line.Given();
     Report report(console, options.json);
     report.Set("command", command.name);
