@@ -53,10 +53,10 @@ std::vector<PortUse> With(std::initializer_list<PortUse> own, const PortUse (&sh
 // which is the watchdog only after an arming in this power cycle.
 const WatchdogStep kMsiEnable = {WatchdogEffect::Other,
     "reloads counter 0xF6 of the selected logical device with the stored timeout; starts "
-    "nothing: a stopped watchdog stays deactivated, and at power-on device 8 is not selected"};
+    "nothing: a deactivated watchdog stays deactivated, and only an arming selects device 8"};
 const WatchdogStep kMsiDisable = {WatchdogEffect::Other,
-    "deactivates the selected logical device (0x30 = 0): the watchdog once an arming selected "
-    "device 8, another device at power-on"};
+    "deactivates the selected logical device (0x30 = 0), which it does not select: the "
+    "watchdog once an arming selected device 8"};
 
 const WatchdogStep kNoWatchdog = {WatchdogEffect::Nothing, "nothing: no watchdog"};
 
@@ -66,6 +66,19 @@ const WatchdogStep kLanxusEnable = {WatchdogEffect::Starts,
     "expiry routed nowhere)"};
 const WatchdogStep kLanxusDisable
     = {WatchdogEffect::Stops, "stops it and clears the seconds bit and the routing"};
+
+// The two G41-NEXCOM boards share their tool class and board logic.
+BoardRow G41Nexcom(int type, const char* product, const char* platform)
+{
+    return {type, product, platform, "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>,
+        TimeoutForm::BitLengthCode, 1, INT_MAX, "port 0xF2", G41NexcomTimeoutCode,
+        RestartExpiry::BoardChooses,
+        {WatchdogEffect::Other,
+            "writes the stored timeout's code to port 0xF2: restarts the count while the logic "
+            "is armed, starts nothing once DisableWDT disarmed it"},
+        true, {WatchdogEffect::Stops, "writes the normal control byte, which also ends a bypass"},
+        1, {{0xF2, kWidth8, RW}, {0xF3, kWidth8, RW}}};
+}
 
 std::vector<BoardRow> MakeTable()
 {
@@ -103,25 +116,14 @@ std::vector<BoardRow> MakeTable()
         {6, "MS-96E3", "G41-MS", "C_G41_BypassTool_MS", Make<C_G41_BypassTool_MS>, F::SecondsByte,
             1, 255, kMsiCounter, MsiByte, RestartExpiry::Armed, kMsiEnable, true, kMsiDisable, 2,
             With({{0x48C, B, RW}, {0x48F, B, RW}, {0x4B8, B, RW}}, kMsiSio)},
-        {7, "NSA3110", "G41-NEXCOM", "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>,
-            F::BitLengthCode, 1, INT_MAX, "port 0xF2", G41NexcomTimeoutCode,
-            RestartExpiry::BoardChooses,
-            {E::Other,
-                "writes the stored timeout's code to port 0xF2: restarts the count while the "
-                "logic is armed, starts nothing once DisableWDT disarmed it"},
-            true, {E::Stops, "writes the normal control byte, which also ends a bypass"}, 1,
-            {{0xF2, B, RW}, {0xF3, B, RW}}},
-        {8, "Eaglelake", "G41-NEXCOM2", "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>,
-            F::BitLengthCode, 1, INT_MAX, "port 0xF2", G41NexcomTimeoutCode,
-            RestartExpiry::BoardChooses,
-            {E::Other,
-                "writes the stored timeout's code to port 0xF2: restarts the count while the "
-                "logic is armed, starts nothing once DisableWDT disarmed it"},
-            true, {E::Stops, "writes the normal control byte, which also ends a bypass"}, 1,
-            {{0xF2, B, RW}, {0xF3, B, RW}}},
+        G41Nexcom(7, "NSA3110", "G41-NEXCOM"),
+        G41Nexcom(8, "Eaglelake", "G41-NEXCOM2"),
         {9, "MS-S0391", "H61-MS", "C_H61_BypassTool_MS", Make<C_H61_BypassTool_MS>, F::SecondsByte,
             1, 255, kMsiCounter, MsiByte, RestartExpiry::Armed, kMsiEnable, true,
-            {E::Stops, "selects device 7 and disables the watchdog and its output"}, 2,
+            {E::Other,
+                "clears 0xF0 bits 7 and 0 and 0xF5 bit 5 of the selected logical device, "
+                "which it does not select: the watchdog (device 7) once an arming selected it"},
+            2,
             With({{0x501, B, RW}, {0x505, B, RW}, {0x50D, B, RW}, {0x531, B, RW}, {0x535, B, RW},
                      {0x539, B, RW}},
                 kMsiSio)},
