@@ -1,8 +1,9 @@
 // One preset per catalogue board: the chips, the GPIO wiring of the relays
-// and where each watchdog's output goes.
+// and where each watchdog's output goes. The MSI boards are in MsiBoards.cpp.
 #include "boards/BoardTable.h"
 #include "sim/BoardLogic.h"
 #include "sim/BoardModel.h"
+#include "sim/BoardWiring.h"
 #include "sim/Chipset.h"
 #include "sim/Smbus.h"
 #include "sim/SuperIo.h"
@@ -12,171 +13,6 @@
 
 namespace bypass::sim {
 namespace {
-
-Relay RelayFor(bool bypass) { return bypass ? Relay::Bypass : Relay::Normal; }
-
-bool LineOf(std::uint64_t levels, unsigned line) { return (levels >> line) & 1; }
-
-std::uint64_t Lines(std::initializer_list<unsigned> lines)
-{
-    std::uint64_t bits = 0;
-    for (unsigned line : lines)
-        bits |= std::uint64_t(1) << line;
-    return bits;
-}
-
-// The MSI boards whose watchdog is device 8 of a W83627-family chip. Its
-// output, once routed to its pin, restarts the system when register 0xF5
-// asks for it; otherwise the board wiring throws every relay into bypass.
-class MsiDevice8Board : public BoardModel {
-public:
-    WatchdogState Watchdog() const override
-    {
-        ExpiryAction action = ExpiryAction::None;
-        if (m_sio.OutputOnPin())
-            action = m_sio.RestartOnExpiry() ? ExpiryAction::Restart : ExpiryAction::Bypass;
-        return {m_sio.WatchdogRunning(), action, m_sio.WatchdogSecondsLeft()};
-    }
-
-protected:
-    explicit MsiDevice8Board(int type)
-        : BoardModel(type, 2)
-    {
-        AttachChip(m_sio);
-        m_sio.onExpiry = [this] {
-            if (m_sio.RestartOnExpiry())
-                Restart();
-            else
-                SetAllRelays(Relay::Bypass);
-        };
-    }
-
-    void Run(unsigned long long ms) override { m_sio.Run(ms); }
-
-    W83627Chip m_sio;
-};
-
-// G41-MS and D525-MS: a relay latch on the ICH GPIO lines of the block at
-// 0x480. On the rising edge of its strobe it takes the segment address
-// (low bit first) and the relay state (1 = bypass). The tools drive these
-// lines without setting them up, so the firmware leaves them GPIO outputs at
-// 0, with the latch enables; GPIO 7 is the latch's gate, an input it holds
-// at 1 while ready.
-class MsiLatchBoard : public MsiDevice8Board {
-public:
-    MsiLatchBoard(int type, unsigned strobe, std::vector<unsigned> address, unsigned data,
-        const std::vector<unsigned>& enables)
-        : MsiDevice8Board(type)
-        , m_gpio(0x480)
-    {
-        Attach(m_gpio);
-        m_gpio.InputAtPowerOn(7, true);
-        std::uint64_t inputs = Lines({data});
-        for (unsigned line : address)
-            inputs |= Lines({line});
-        std::vector<unsigned> driven = enables;
-        driven.insert(driven.end(), {strobe, data});
-        driven.insert(driven.end(), address.begin(), address.end());
-        for (unsigned line : driven)
-            m_gpio.DriveAtPowerOn(line, false);
-        m_gpio.WatchLatch(strobe, inputs, [this, address, data](std::uint64_t levels) {
-            unsigned segment = 0;
-            for (std::size_t i = 0; i < address.size(); ++i)
-                segment |= unsigned(LineOf(levels, address[i])) << i;
-            SetRelay(segment, RelayFor(LineOf(levels, data)));
-        });
-    }
-
-private:
-    GpioBank m_gpio;
-};
-
-// Level bytes 0x48C-0x48F hold GPIO 0-31, 0x4B8-0x4BB GPIO 32-63.
-std::unique_ptr<BoardModel> MakeG41Ms()
-{
-    return std::make_unique<MsiLatchBoard>(
-        6, 24, std::vector<unsigned>{6, 34, 33}, 35, std::vector<unsigned>{38, 39});
-}
-
-std::unique_ptr<BoardModel> MakeD525Ms()
-{
-    return std::make_unique<MsiLatchBoard>(
-        5002, 29, std::vector<unsigned>{24, 14, 27}, 43, std::vector<unsigned>{41, 42});
-}
-
-// 945GM-MS and 945GC-MS: board port 0x5E, bit n = 1 puts segment n into
-// bypass. A write sets the relays; an expiry overrides them until the next.
-class Msi945Board : public MsiDevice8Board {
-public:
-    explicit Msi945Board(int type)
-        : MsiDevice8Board(type)
-        , m_port({{0x5E, 0x00}})
-    {
-        Attach(m_port);
-        m_port.WatchWrites([this](std::uint32_t, std::uint8_t, std::uint8_t value) {
-            SetRelay(0, RelayFor(value & 0x01));
-            SetRelay(1, RelayFor(value & 0x02));
-        });
-    }
-
-private:
-    RegisterFile m_port;
-};
-
-// The relay controller of the H61 boards, on PCH GPIO lines: on the rising
-// edge of GPIO 14 it takes the segment from GPIO 46, 45 and 44 (46 the low
-// bit) and the relay state from GPIO 9 (1 = bypass).
-unsigned H61Segment(std::uint64_t levels)
-{
-    return LineOf(levels, 46) | (LineOf(levels, 45) << 1) | (LineOf(levels, 44) << 2);
-}
-
-constexpr unsigned kH61Strobe = 14, kH61State = 9;
-const std::uint64_t kH61LatchedLines = Lines({kH61State, 43, 44, 45, 46});
-
-// H61-MS: the watchdog of device 7 (F71 layout). The controller also
-// latches GPIO 42 per segment: 1 routes the watchdog's timeout to the
-// segment's bypass, 0 lets it restart the system.
-class H61MsBoard : public BoardModel {
-public:
-    H61MsBoard()
-        : BoardModel(9, 2)
-        , m_gpio(0x500)
-    {
-        AttachChip(m_sio);
-        Attach(m_gpio);
-        m_gpio.WatchLatch(kH61Strobe, kH61LatchedLines | Lines({42}), [this](std::uint64_t levels) {
-            const unsigned segment = H61Segment(levels);
-            SetRelay(segment, RelayFor(LineOf(levels, kH61State)));
-            if (segment < 2)
-                m_routeToBypass[segment] = LineOf(levels, 42);
-        });
-        m_sio.onExpiry = [this] {
-            if (RoutedToBypass())
-                SetAllRelays(Relay::Bypass);
-            else
-                Restart();
-        };
-    }
-
-    WatchdogState Watchdog() const override
-    {
-        ExpiryAction action = ExpiryAction::None;
-        if (m_sio.OutputEnabled())
-            action = RoutedToBypass() ? ExpiryAction::Bypass : ExpiryAction::Restart;
-        return {m_sio.WatchdogRunning(), action, m_sio.WatchdogSecondsLeft()};
-    }
-
-protected:
-    void Run(unsigned long long ms) override { m_sio.Run(ms); }
-
-private:
-    bool RoutedToBypass() const { return m_routeToBypass[0] && m_routeToBypass[1]; }
-
-    F71Chip m_sio;
-    GpioBank m_gpio;
-    bool m_routeToBypass[2] = {false, false};
-};
 
 // The LANXUS boards: an IT87 watchdog whose keyboard-reset or power-good
 // output restarts the system; otherwise its output reaches the relays only
@@ -503,13 +339,13 @@ Maker ModelOf(int type)
         {0, Make<PlainBoard>},
         {1, Make<Board845>},
         {2, Make<Q35Board>},
-        {3, Make<Msi945Board, 3>},
+        {3, [] { return MakeMsi945(3); }},
         {4, Make<D525NexcomBoard>},
-        {5, Make<Msi945Board, 5>},
+        {5, [] { return MakeMsi945(5); }},
         {6, MakeG41Ms},
         {7, Make<NexcomBoard, 7>},
         {8, Make<NexcomBoard, 8>},
-        {9, Make<H61MsBoard>},
+        {9, MakeH61Ms},
         {10, Make<H61LanxusBoard>},
         {11, Make<D525LanxusBoard>},
         {5001, Make<D525LwBoard>},
