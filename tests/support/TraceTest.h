@@ -14,6 +14,8 @@ namespace bypass::test {
 
 // The lines of an expected trace: one access per line; blank lines, leading
 // blanks and everything after '#' are ignored, so traces can carry comments.
+// "LINE * N" stands for N copies of the line, and the lines between
+// "repeat N" and "end" stand for N copies of them.
 std::vector<std::string> ParseTrace(const std::string& text);
 
 // Succeeds when the recorded lines equal the expected ones exactly;
