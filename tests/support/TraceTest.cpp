@@ -5,43 +5,6 @@
 
 namespace bypass::test {
 
-std::vector<std::string> ParseTrace(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::vector<std::string>* block = nullptr; // the lines of an open repeat block
-    std::vector<std::string> repeated;
-    unsigned times = 0;
-    std::istringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) {
-        line = line.substr(0, line.find('#'));
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos)
-            continue;
-        const auto last = line.find_last_not_of(" \t\r");
-        line = line.substr(first, last - first + 1);
-        unsigned count = 1;
-        const auto star = line.rfind(" * ");
-        if (star != std::string::npos) {
-            count = static_cast<unsigned>(std::stoul(line.substr(star + 3)));
-            line = line.substr(0, line.find_last_not_of(' ', star) + 1);
-        }
-        if (line.compare(0, 7, "repeat ") == 0) {
-            times = static_cast<unsigned>(std::stoul(line.substr(7)));
-            repeated.clear();
-            block = &repeated;
-        } else if (line == "end" && block) {
-            for (unsigned i = 0; i < times; ++i)
-                lines.insert(lines.end(), repeated.begin(), repeated.end());
-            block = nullptr;
-        } else {
-            std::vector<std::string>& into = block ? *block : lines;
-            into.insert(into.end(), count, line);
-        }
-    }
-    return lines;
-}
-
 ::testing::AssertionResult TraceEquals(
     const std::vector<std::string>& actual, const std::string& expected)
 {
