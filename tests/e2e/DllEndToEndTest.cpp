@@ -125,8 +125,9 @@ TEST_F(DllEndToEnd, EveryBoardTraceReachesTheDriverAsExpected)
                 },
                 expected))
                 << file.name;
-            if (!initFirst || file.steps.size() > 1)
+            if (!initFirst || file.steps.size() > 1) {
                 EXPECT_EQ(answered, result) << file.name;
+            }
         }
         AwaitAllClosed();
     }
