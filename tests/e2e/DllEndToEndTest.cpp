@@ -7,7 +7,8 @@
 #include "framework/BypassToolManager.h"
 
 #include "SimClient.h"
-#include "support/TraceFiles.h"
+#include "boards/lanxus/LanxusTraces.h"
+#include "boards/msi/MsiTraces.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,10 @@
 
 namespace {
 
-using namespace bypass::test; // the board trace files
+using namespace bypass::test; // the MSI Super I/O trace pieces
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
+using Operation = std::function<int(CBypassTool&)>;
 
 // What the driver itself does before it serves a byte access outside its
 // fixed list: it reads the SMBus controller's class and base at 0/31/3 to
@@ -78,6 +80,23 @@ protected:
         return failure;
     }
 
+    // A fresh tool of type whose operation holds the expected conversation;
+    // whatever its init sent is not part of it.
+    testing::AssertionResult OperationConverses(
+        int type, const Operation& operation, const std::string& expected)
+    {
+        testing::AssertionResult result = testing::AssertionSuccess();
+        {
+            CBypassToolManager manager;
+            CBypassTool* tool = manager.CreateBypassTool(type);
+            result = tool->GetBypassType() == type
+                ? Converses([&] { operation(*tool); }, expected)
+                : testing::AssertionFailure() << "made a tool of type " << tool->GetBypassType();
+        }
+        AwaitAllClosed();
+        return result << " (type " << type << ")";
+    }
+
     void TearDown() override { AwaitAllClosed(); }
 
     // Wine hands the driver the close of a device handle after CloseHandle
@@ -93,45 +112,68 @@ protected:
     SimDriver sim;
 };
 
-// Every board operation's expected conversation, as the driver sees it when
-// the DLL runs it: the same files the recording backend's runner reads. A
-// file that needs the driver to fail, or that closes it, is left to that
-// runner: here the driver is present, and Wine hands it a close late.
-TEST_F(DllEndToEnd, EveryBoardTraceReachesTheDriverAsExpected)
+TEST_F(DllEndToEnd, EachPrimitiveCarriesPortWidthAndValueAndReadsReturnTheScriptedAnswer)
 {
     CaptureStdout();
-    for (const TraceFile& file : AllTraceFiles(BYPASS_TRACE_DIR)) {
-        std::string expected = ReadText(file.path);
-        if (expected.find("open -> -1") != std::string::npos
-            || expected.find("close") != std::string::npos)
-            continue;
-        if (file.type == 5003)
-            expected = WithDriverBaseReads(expected);
-        int result = 0, answered = 0;
-        const auto resultAt = expected.find("result ");
-        if (resultAt != std::string::npos)
-            result = std::stoi(expected.substr(resultAt + 7));
-        // init is what creating the tool runs
-        const bool initFirst = file.steps[0] == "init";
-        {
-            CBypassToolManager manager;
-            CBypassTool* tool = initFirst ? nullptr : manager.CreateBypassTool(file.type);
-            EXPECT_TRUE(Converses(
-                [&] {
-                    if (initFirst)
-                        tool = manager.CreateBypassTool(file.type);
-                    for (std::size_t i = initFirst; i < file.steps.size(); ++i)
-                        answered = OperationNamed(file.steps[i])(*tool);
-                },
-                expected))
-                << file.name;
-            if (!initFirst || file.steps.size() > 1) {
-                EXPECT_EQ(answered, result) << file.name;
-            }
-        }
-        AwaitAllClosed();
-    }
-    GetCapturedStdout();
+    // 8 bits: the 1045 board logic, written back from the byte read.
+    EXPECT_TRUE(OperationConverses(1, &CBypassTool::EnableBypass, R"(
+        in8 F2 -> E9
+        out8 F2 F6
+    )"));
+
+    // 16 bits: the H61-LANXUS init makes its GPIO lines outputs.
+    CBypassToolManager lanxus;
+    EXPECT_TRUE(Converses([&] { lanxus.CreateBypassTool(10); },
+        "open\n"
+            + bypass::test::LanxusSioSequence(
+                {{"71", "00"}, {"72", "00"}, {"73", "00"}, {"74", "00"}})
+            + R"(
+        in16 500 -> 0001
+        out16 500 4201
+        in16 530 -> 8000
+        out16 530 F800
+        in16 504 -> FFFF
+        out16 504 BDFF
+        in16 534 -> FFFF
+        out16 534 87FF
+        in16 50C -> 0000
+        out16 50C 4200
+        in16 538 -> 0400
+        out16 538 7C00
+    )"));
+    lanxus.DestroyBypassTool();
+    AwaitAllClosed();
+    EXPECT_EQ(GetCapturedStdout(), "");
+
+    // 32 bits: the MB8756 init finds the SMBus host controller through PCI
+    // configuration space, then sets up the bypass controller over it.
+    CaptureStdout();
+    const std::string controllerWrite = R"(
+        out8 F000 FF
+        in8 F000 -> 00
+        in8 F000 -> 00
+        out8 F003 {reg}
+        out8 F004 6E
+        out8 F005 07
+        out8 F002 48
+        in8 F000 -> 00
+        in8 F000 -> 00
+    )";
+    auto writeOf = [&](const std::string& reg) {
+        std::string text = controllerWrite;
+        return text.replace(text.find("{reg}"), 5, reg);
+    };
+    const std::string findController = R"(
+        open
+        out32 CF8 8000FB08
+        in32 CFC -> 0C050000
+        out32 CF8 8000FB20
+        in32 CFC -> 0000F001
+    )";
+    CBypassToolManager mb8756;
+    EXPECT_TRUE(Converses([&] { mb8756.CreateBypassTool(5003); },
+        findController + WithDriverBaseReads(writeOf("10") + writeOf("11"))));
+    EXPECT_EQ(GetCapturedStdout(), "probe_smbus_controller = F000\n");
 }
 
 // Wine 8 dispatches the close of a device handle asynchronously, on another
@@ -276,6 +318,65 @@ TEST_F(DllEndToEnd, DriverRefusesAccessesNoBoardMakesAndKeepsTheLibrarysPciAddre
             "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "out8 F00F 01",
             "in32 CF8 -> 8000FB08", "out32 CF8 8000FB08", "in32 CFC -> 0C050000",
             "out32 CF8 8000FB20", "in32 CFC -> 0000F001", "out32 CF8 8000FB08", "close"}));
+}
+
+// Types 1, 10 and 5003 are run by the primitives test above.
+TEST_F(DllEndToEnd, EveryBoardToolRunsOneOperationThroughTheDriver)
+{
+    const std::string iteEnter = "out8 2E 87\n out8 2E 01\n out8 2E 55\n out8 2E 55\n";
+    auto iteWrite = [](const std::string& reg, const std::string& value) {
+        return "out8 2E 07\n out8 2F 07\n out8 2E " + reg + "\n out8 2F " + value + "\n";
+    };
+    EXPECT_TRUE(OperationConverses(2, &CBypassTool::EnableWDT,
+        iteEnter + iteWrite("72", "90") + iteWrite("73", "05")
+            + "out8 2E 02\n in8 2F -> 01\n out8 2F 03\n"));
+
+    EXPECT_TRUE(OperationConverses(3, &CBypassTool::EnableBypass,
+        kEnter + kForceExpiry + "in8 5E -> F7\n out8 5E 0F\n" + kExit));
+
+    EXPECT_TRUE(OperationConverses(4, &CBypassTool::EnableBypass, "out8 F3 41"));
+
+    EXPECT_TRUE(OperationConverses(
+        5, [](CBypassTool& tool) { return tool.SetWDTTimeout_ResartSys(0, 60); },
+        kEnter + kSelectDevice8 + Arm("02", "3C") + kExit));
+
+    // G41-MS: one relay latch per segment, through the chipset GPIO gate.
+    auto g41Latch = [](const std::string& address, const std::string& written) {
+        return "in8 48C -> 80\n in8 48C -> " + address + "\n out8 48C " + written
+            + "\n in8 4B8 -> 3E\n out8 4B8 38\n in8 4B8 -> 3E\n out8 4B8 FE\n"
+              "in8 48F -> 5A\n out8 48F 5B\n out8 48F 5A\n";
+    };
+    EXPECT_TRUE(OperationConverses(6, &CBypassTool::EnableBypass,
+        kEnter + kSelectDevice8 + kForceExpiry + g41Latch("C1", "81") + g41Latch("81", "C1")
+            + kExit));
+
+    EXPECT_TRUE(OperationConverses(7, &CBypassTool::EnableBypass, "in8 F3 -> 5A\n out8 F3 77"));
+    EXPECT_TRUE(OperationConverses(8, &CBypassTool::EnableBypass, "in8 F3 -> 5A\n out8 F3 7E"));
+
+    auto modify = [](const std::string& reg, const std::string& read, const std::string& value) {
+        return "out8 4E " + reg + "\n in8 4F -> " + read + "\n" + Write(reg, value);
+    };
+    EXPECT_TRUE(OperationConverses(9, &CBypassTool::DisableWDT,
+        kEnter + modify("F0", "FF", "7E") + modify("F5", "FF", "DF") + kExit));
+
+    EXPECT_TRUE(OperationConverses(11, &CBypassTool::EnableBypass,
+        iteEnter
+            + "out8 2E 07\n out8 2F 07\n out8 2E 71\n out8 2F 80\n out8 2E 72\n"
+              "out8 2F 00\n out8 2E 73\n out8 2F 00\n out8 2E 74\n out8 2F 00\n"
+              "out8 2E 02\n out8 2F 02\n"
+              "in8 118D -> 41\n out8 118D 40\n in8 118D -> 40\n out8 118D 42\n"));
+
+    EXPECT_TRUE(OperationConverses(5001, &CBypassTool::DisableBypass,
+        "in8 801 -> 00\n out8 801 08\n in8 801 -> 08\n out8 801 18\n"));
+
+    // D525-MS: segment 0 latched while the gate is open, segment 1 skipped
+    // because it reads shut.
+    EXPECT_TRUE(OperationConverses(5002, &CBypassTool::EnableBypass,
+        kEnter + kSelectDevice8 + kForceExpiry
+            + "in8 48C -> 80\n in8 48F -> 0F\n out8 48F 06\n in8 48D -> C0\n out8 48D 80\n"
+              "in8 4B9 -> 08\n out8 4B9 0E\n in8 48F -> 06\n out8 48F 26\n out8 48F 06\n"
+              "in8 48C -> 7F\n"
+            + kExit));
 }
 
 } // namespace

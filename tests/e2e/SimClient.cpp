@@ -1,7 +1,5 @@
 #include "SimClient.h"
 
-#include "support/TraceFiles.h"
-
 #include <cstdio>
 #include <sstream>
 
@@ -85,8 +83,15 @@ std::vector<std::string> SimDriver::Trace()
 std::vector<std::string> DriverView(const std::string& expected)
 {
     std::vector<std::string> lines;
-    for (const std::string& line : bypass::test::ParseTrace(expected)) {
-        if (line.rfind("sleep ", 0) == 0 || line.rfind("result ", 0) == 0)
+    std::istringstream text(expected);
+    std::string line;
+    while (std::getline(text, line)) {
+        line = line.substr(0, line.find('#'));
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string::npos)
+            continue;
+        line = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+        if (line.rfind("sleep ", 0) == 0)
             continue;
         lines.push_back(line.rfind("open", 0) == 0 ? "open" : line);
     }

@@ -33,8 +33,8 @@ private:
 };
 
 // An expected conversation in the recording backend's text form, as the
-// board trace files write it, seen from the driver: pauses and the result
-// dropped ("sleep" never reaches a driver), "open -> 0" as "open".
+// board trace tests write it, seen from the driver: comments, blank lines
+// and pauses dropped ("sleep" never reaches a driver), "open -> 0" as "open".
 std::vector<std::string> DriverView(const std::string& expected);
 
 // The answers an expected conversation's reads must get, in order.
