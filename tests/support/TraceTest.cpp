@@ -5,22 +5,6 @@
 
 namespace bypass::test {
 
-std::vector<std::string> ParseTrace(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) {
-        line = line.substr(0, line.find('#'));
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos)
-            continue;
-        const auto last = line.find_last_not_of(" \t\r");
-        lines.push_back(line.substr(first, last - first + 1));
-    }
-    return lines;
-}
-
 ::testing::AssertionResult TraceEquals(
     const std::vector<std::string>& actual, const std::string& expected)
 {

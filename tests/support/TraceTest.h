@@ -4,6 +4,7 @@
 #pragma once
 
 #include "portio/TraceBackend.h"
+#include "support/TraceFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace bypass::test {
-
-// The lines of an expected trace: one access per line; blank lines, leading
-// blanks and everything after '#' are ignored, so traces can carry comments.
-std::vector<std::string> ParseTrace(const std::string& text);
 
 // Succeeds when the recorded lines equal the expected ones exactly;
 // otherwise shows both traces side by side from the first difference.

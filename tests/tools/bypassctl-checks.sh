@@ -1,6 +1,5 @@
 #!/bin/sh
-# bypassctl as a process on simulated boards: exit codes, text, JSON and the
-# port trace. Usage: bypassctl-checks.sh BYPASSCTL [RUNNER]
+# bypassctl as a process on simulated boards. Usage: bypassctl-checks.sh BYPASSCTL [RUNNER]
 set -u
 ctl="$1"
 runner="${2:-}"
@@ -21,17 +20,12 @@ expect()
     fi
 }
 
+# What only the program shows: UTF-8 on its console, the trace on its
+# standard error, its exit code; the commands themselves have their table.
 expect 0 "5001  Luna Pier CRB    2,2    D525-LW        D525-LW(立华)平台" list
-expect 0 '"product":"MS-96E3","simulated":true,"type":6' --simulate MS-96E3 identify --json
 expect 0 "out8 4E F6
 out8 4F 1E" --simulate MS-96E3 --trace wdt arm --action bypass --timeout 30
-expect 0 '"board_state":{"relays":["bypass","bypass"],' --simulate MS-96E3 bypass on --json
-expect 0 "simulated watchdog: running, 30 s left, expiry action restart" --simulate 6 wdt arm --action restart --timeout 30
-expect 0 "Exit codes: 0 done; 2 bad usage" keepalive --help
 expect 2 "A subcommand is required" --simulate 6
-expect 2 "wrap to Super I/O register 0xF6 = 0x00 (0 s)" --simulate 6 wdt arm --action bypass --timeout 256
-expect 4 "board type 5001 has no watchdog" --simulate 5001 wdt kick
-expect 5 "the board answered -1 to SetWDTTimeout_ResartSys" --simulate 3 wdt arm --action restart --timeout 10
 
 # Without port access: the driver (Windows) or the privilege (Linux) is
 # missing. Type 1's status touches no port beyond opening the driver.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 
 namespace {
 
@@ -63,38 +62,6 @@ TEST_F(PortTalkClient, ReportsADeviceThatStaysMissing)
         "PortTalk: Unknown error while starting PortTalk driver service.\n"
         "PortTalk: Does PortTalk.SYS exist in your \\System32\\Drivers Directory?\n"
         "PortTalk: Couldn't access PortTalk Driver, Please ensure driver is loaded.\n\n");
-}
-
-// The driver side of the requests: answers reads with fixed values.
-BOOL AnswerReads(DWORD code, const unsigned char*, DWORD, unsigned char* out, DWORD)
-{
-    const unsigned char answer[4] = {0x22, 0x1C, 0x86, 0x80};
-    if (code == PORTTALK_READ_UCHAR || code == PORTTALK_READ_USHORT || code == PORTTALK_READ_ULONG)
-        std::memcpy(out, answer, code == PORTTALK_READ_UCHAR ? 1 : 4);
-    return TRUE;
-}
-
-TEST_F(PortTalkClient, EachPrimitiveIsOneRequestWithItsCodeLayoutAndSizes)
-{
-    FakeWin32 fake;
-    fake.ioctl = AnswerReads;
-    ASSERT_EQ(OpenPortDriver(), 0);
-    fake.log.clear();
-    EXPECT_EQ(inportb(0x4E), 0x22);
-    outportb(0x4E, 0x87);
-    EXPECT_EQ(inportw(0x500), 0x1C22);
-    outportw(0x502, 0x1234);
-    EXPECT_EQ(inportl(0xCFC), 0x80861C22u);
-    outportl(0xCF8, 0x8000FB08);
-    EXPECT_EQ(Joined(fake.log),
-        "DeviceIoControl 9C402410 in 4E 00 out same 1\n"
-        "DeviceIoControl 9C402414 in 4E 00 87 out null 0\n"
-        "DeviceIoControl 9C402424 in 00 05 00 00 00 00 00 00 out same 8\n"
-        "DeviceIoControl 9C402428 in 02 05 34 12 00 00 00 00 out null 0\n"
-        "DeviceIoControl 9C402418 in FC 0C 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-        "out same 16\n"
-        "DeviceIoControl 9C40241C in F8 0C 00 00 08 FB 00 80 00 00 00 00 00 00 00 00 "
-        "out null 0\n");
 }
 
 TEST_F(PortTalkClient, AFailedRequestPrintsItsLineAndAReadAnswersItsOwnRequest)
