@@ -57,11 +57,14 @@ static void CheckG41Nexcom(void)
 
 static void CheckDescriptionAndResults(void)
 {
-    char text[8];
+    char text[8], exact[24];
     bypass_tool* h61 = bypass_tool_create(9);
     bypass_tool* c1045;
     Check(bypass_tool_get_cur_desc(h61, text, sizeof text) == 23, "full length of the text");
     Check(strcmp(text, "0xf0=ff") == 0, "the text is cut to the buffer");
+    memset(exact, '#', sizeof exact);
+    Check(bypass_tool_get_cur_desc(h61, exact, 23) == 23 && exact[22] == '\0' && exact[23] == '#',
+        "a buffer as long as the text keeps the last byte for the terminator");
     Check(bypass_tool_is_support_wdt(h61) == 1, "H61-MS has a watchdog");
     bypass_tool_destroy(h61);
 
