@@ -80,6 +80,7 @@ const Row kRows[] = {
     {{"--simulate", "6"}, 2, "A subcommand is required", {}},
     {{"status", "--type", "12"}, 2, "unknown board type 12; allowed: 0, 1, 2", {{"/exit_code", 2}}},
     {{"status", "--simulate", "12"}, 2, "cannot simulate unknown board type 12", {}},
+    {{"identify", "--simulate", ""}, 2, "names no board: an empty value would drive", {}},
     {{"status", "--simulate", "ms-96e3"}, 2, "cannot simulate unknown product \"ms-96e3\"", {}},
     {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "ten"}, 2, "--timeout",
         {}},

@@ -20,7 +20,15 @@ void AddBoardOptions(CLI::App& app, Options& options)
 {
     app.add_option("--type", options.type, "board type from bypassctl list (skips identification)");
     app.add_option("--simulate", options.simulate,
-        "run against a simulated board, by type or product name: no privileges, no real ports");
+           "run against a simulated board, by type or product name: no privileges, no real ports")
+        ->check(
+            [](const std::string& board) {
+                // an unset shell variable must not fall through to the real ports
+                return board.empty() ? std::string("names no board: an empty value would drive "
+                                                   "the real ports")
+                                     : std::string();
+            },
+            "");
     app.add_flag("--trace", options.trace, "show every port access and sleep on standard error");
     app.add_flag("--json", options.json, "write one JSON object on standard output");
 }
