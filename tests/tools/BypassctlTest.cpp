@@ -78,6 +78,9 @@ const Row kRows[] = {
     {{"keepalive", "--help"}, 0, "Exit codes: 0 done; 2 bad usage", {}},
     // Refused before any port access.
     {{"--simulate", "6"}, 2, "A subcommand is required", {}},
+    {{"bypas", "on", "--simulate", "6"}, 2, "unknown command 'bypas' (did you mean 'bypass'?)", {}},
+    {{"--simulate", "6", "wdt", "amr", "--timeout", "5"}, 2,
+        "unknown command 'wdt amr' (did you mean 'wdt arm'?)", {}},
     {{"status", "--type", "12"}, 2, "unknown board type 12; allowed: 0, 1, 2", {{"/exit_code", 2}}},
     {{"status", "--simulate", "12"}, 2, "cannot simulate unknown board type 12", {}},
     {{"identify", "--simulate", ""}, 2, "names no board: an empty value would drive", {}},

@@ -7,7 +7,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace bypassctl {
 namespace {
@@ -106,6 +109,50 @@ const CommandRow kCommands[] = {
         KeepWatchdogAlive, AddKeepAliveOptions},
 };
 
+// Options whose value is the next argument, which is then no command.
+bool TakesValue(const std::string& arg)
+{
+    static const char* const kValueOptions[]
+        = {"--type", "--simulate", "--timeout", "--action", "--interval"};
+    return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
+        != std::end(kValueOptions);
+}
+
+// The number of single-letter edits between two words: a typo is one or two
+// edits away from the command that was meant.
+std::size_t EditDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// " (did you mean 'wdt arm'?)" for the command closest to word, if one is close.
+std::string Suggestion(
+    const std::vector<const CLI::App*>& commands, const std::string& path, const std::string& word)
+{
+    const CLI::App* closest = nullptr;
+    std::size_t best = 3;
+    for (const CLI::App* command : commands) {
+        const std::size_t distance = EditDistance(word, command->get_name());
+        if (distance < best) {
+            best = distance;
+            closest = command;
+        }
+    }
+    return closest ? " (did you mean '" + path + closest->get_name() + "'?)" : "";
+}
+
 class CommandLine {
 public:
     explicit CommandLine(Options& options);
@@ -119,6 +166,9 @@ public:
     // The row of the command that was given, unless it was `driver`.
     const CommandRow& Given() const;
     const DriverCommand& Driver() const { return m_driver; }
+    // "unknown command 'bypas' (did you mean 'bypass'?)" for the first word
+    // that stands where a command belongs and names none; empty otherwise.
+    std::string UnknownCommand(const std::vector<std::string>& args) const;
 
 private:
     CLI::App m_app{
@@ -163,6 +213,29 @@ const CommandRow& CommandLine::Given() const
         [this](const CommandRow& row) { return row.run && m_commands.at(row.name)->parsed(); });
 }
 
+std::string CommandLine::UnknownCommand(const std::vector<std::string>& args) const
+{
+    const CLI::App* level = &m_app;
+    std::string path;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word.rfind('-', 0) == 0) {
+            i += TakesValue(word) ? 1 : 0;
+            continue;
+        }
+        const auto commands = level->get_subcommands(std::function<bool(const CLI::App*)>{});
+        if (commands.empty())
+            return ""; // the words after a command are its own arguments
+        const auto given = std::find_if(commands.begin(), commands.end(),
+            [&word](const CLI::App* command) { return command->get_name() == word; });
+        if (given == commands.end())
+            return "unknown command '" + path + word + "'" + Suggestion(commands, path, word);
+        level = *given;
+        path += word + " ";
+    }
+    return "";
+}
+
 } // namespace
 
 int RunBypassctl(const std::vector<std::string>& args, Console& console)
@@ -175,8 +248,11 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
         return line.Exit(help, console);
     } catch (const CLI::ParseError& error) {
         Report report(console, std::find(args.begin(), args.end(), "--json") != args.end());
-        return report.Fail(
-            kExitUsage, std::string(error.what()) + " (bypassctl --help shows what is allowed)");
+        const std::string unknown = line.UnknownCommand(args);
+        return report.Fail(kExitUsage,
+            unknown.empty()
+                ? std::string(error.what()) + " (bypassctl --help shows what is allowed)"
+                : unknown);
     }
     if (DriverCommandParsed(line.Driver()))
         return RunDriverCommand(line.Driver(), console);
