@@ -79,6 +79,14 @@ const Row kRows[] = {
     // Refused before any port access.
     {{"--simulate", "6"}, 2, "A subcommand is required", {}},
     {{"bypas", "on", "--simulate", "6"}, 2, "unknown command 'bypas' (did you mean 'bypass'?)", {}},
+    // Numbers are decimal: no octal, no hex, no empty value taken as 0.
+    {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "030"}, 2,
+        "'030' is not a decimal number", {}},
+    {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "0x1E"}, 2,
+        "'0x1E' is not a decimal number", {}},
+    {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", ""}, 2,
+        "'' is not a decimal number", {}},
+    {{"status", "--type", "010", "--simulate", "6"}, 2, "'010' is not a decimal number", {}},
     {{"--simulate", "6", "wdt", "amr", "--timeout", "5"}, 2,
         "unknown command 'wdt amr' (did you mean 'wdt arm'?)", {}},
     {{"status", "--type", "12"}, 2, "unknown board type 12; allowed: 0, 1, 2", {{"/exit_code", 2}}},

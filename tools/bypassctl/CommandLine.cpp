@@ -19,9 +19,22 @@ const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no 
                                   "3 no port access (driver or privilege); 4 not supported on "
                                   "this board; 5 the board answered a failure (-1).";
 
+// Numbers are read as decimal, as a technician types them: left to itself
+// the parser would read 030 as octal 24, take 0x1E, and make "" a 0.
+std::string Decimal(const std::string& text)
+{
+    const std::string digits = text.rfind('-', 0) == 0 ? text.substr(1) : text;
+    const bool plain = !digits.empty() && digits.size() <= 9
+        && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
+        && (digits == "0" || digits[0] != '0');
+    return plain ? std::string()
+                 : "'" + text + "' is not a decimal number (digits only, no leading zero)";
+}
+
 void AddBoardOptions(CLI::App& app, Options& options)
 {
-    app.add_option("--type", options.type, "board type from bypassctl list (skips identification)");
+    app.add_option("--type", options.type, "board type from bypassctl list (skips identification)")
+        ->check(Decimal, "");
     app.add_option("--simulate", options.simulate,
            "run against a simulated board, by type or product name: no privileges, no real ports")
         ->check(
@@ -50,7 +63,9 @@ CLI::Option* AddActionOption(CLI::App& command, Options& options)
 
 CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
 {
-    return command.add_option("--timeout", options.timeout, "timeout in whole seconds")->required();
+    return command.add_option("--timeout", options.timeout, "timeout in whole seconds")
+        ->check(Decimal, "")
+        ->required();
 }
 
 void AddBypassOptions(CLI::App& command, Options& options)
@@ -75,8 +90,10 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
 {
     AddTimeoutOption(command, options);
     AddActionOption(command, options);
-    command.add_option("--interval", options.interval,
-        "seconds between re-arms, shorter than the timeout (default a third of it)");
+    command
+        .add_option("--interval", options.interval,
+            "seconds between re-arms, shorter than the timeout (default a third of it)")
+        ->check(Decimal, "");
     command.add_flag("--leave-armed", options.leaveArmed,
         "leave the watchdog armed when stopped, so it expires");
 }
