@@ -127,6 +127,8 @@ const Row kRows[] = {
     {{"wdt", "kick", "--simulate", "5001"}, 4, "board type 5001 has no watchdog", {}},
     {{"bypass", "on", "--simulate", "NULL"}, 4, "", {}},
     {{"wdt", "arm", "--simulate", "5003", "--action", "restart", "--timeout", "9"}, 4, "", {}},
+    {{"wdt", "kick", "--simulate", "5003", "--action", "restart"}, 4,
+        "cannot arm its watchdog to restart the system", {}},
     // Boards whose operation answers -1 after its whole sequence.
     {{"bypass", "on", "--simulate", "5"}, 5, "the board answered -1 to EnableBypass",
         {{"/result", -1}}},

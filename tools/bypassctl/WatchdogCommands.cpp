@@ -78,12 +78,16 @@ void NoteBoardChosenExpiry(Report& report, int type)
 // operations of a fresh bypassctl use it: say which, and what it becomes.
 // withoutTimeout, where given, tells what the operation gives a board that
 // does not send the stored timeout.
+// With rearming set, the operation re-arms for the command line's --action,
+// which the board must be able to take.
 void StoredTimeoutOperation(Context& context, const char* verb, const BoardOperation& operation,
-    const char* (*withoutTimeout)(int type))
+    const char* (*withoutTimeout)(int type), bool rearming = false)
 {
     Report& report = context.report;
     BoardSession session(context);
     session.RequireWatchdog();
+    if (rearming)
+        RequireAction(context.options.action, session.Type());
     const int seconds = session.Tool().GetTimeoutSecond();
     const char* sent = withoutTimeout ? withoutTimeout(session.Type()) : nullptr;
     const std::string hardware = sent ? sent : JudgeTimeout(session.Type(), seconds).text;
@@ -150,7 +154,8 @@ void ArmWatchdog(Context& context)
 void KickWatchdog(Context& context)
 {
     context.report.Set("action", ActionName(context.options.action));
-    StoredTimeoutOperation(context, "watchdog re-armed", Rearm(context.options.action), nullptr);
+    StoredTimeoutOperation(
+        context, "watchdog re-armed", Rearm(context.options.action), nullptr, true);
 }
 
 void EnableWatchdog(Context& context)
