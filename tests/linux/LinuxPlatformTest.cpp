@@ -11,27 +11,24 @@
 
 namespace {
 
-std::string WriteTemp(const std::string& content)
-{
-    char path[] = "/tmp/board_nameXXXXXX";
-    const int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    close(fd);
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-}
-
 TEST(DmiBoardName, DropsOnlyTheTrailingNewline)
 {
-    const std::string plain = WriteTemp("MS-96E3\n");
-    const std::string blank = WriteTemp("MS-96E3 \n");
-    const std::string bare = WriteTemp("Luna Pier CRB");
-    EXPECT_EQ(bypass::ReadSysfsText(plain.c_str()), "MS-96E3");
-    EXPECT_EQ(bypass::ReadSysfsText(blank.c_str()), "MS-96E3 ");
-    EXPECT_EQ(bypass::ReadSysfsText(bare.c_str()), "Luna Pier CRB");
+    const struct {
+        const char* content;
+        const char* name;
+    } kCases[] = {
+        {"MS-96E3\n", "MS-96E3"},
+        {"MS-96E3 \n", "MS-96E3 "},
+        {"Luna Pier CRB", "Luna Pier CRB"},
+        {"\n\n", "\n"},
+    };
+    const std::string path = ::testing::TempDir() + "board_name." + std::to_string(getpid());
+    for (const auto& c : kCases) {
+        std::ofstream(path, std::ios::binary) << c.content;
+        EXPECT_EQ(bypass::ReadSysfsText(path.c_str()), c.name) << c.content;
+    }
+    std::remove(path.c_str());
     EXPECT_EQ(bypass::ReadSysfsText("/nonexistent/board_name"), "");
-    for (const auto& path : {plain, blank, bare})
-        std::remove(path.c_str());
 }
 
 // Only the refused path is exercised: no test may reach a real port.
@@ -49,7 +46,9 @@ TEST(IoplBackend, WithoutPortAccessEachAccessIsReportedAndAnswersItsRequest)
         "Error occured during outportb: no port access (iopl not granted)\n");
 }
 
-TEST(IoplBackend, SleepKeepsToTheMillisecond)
+// Never short; the bound above only has to show a pause in the wrong unit,
+// since a loaded machine may wake the process late.
+TEST(IoplBackend, SleepIsNeverShortAndInMilliseconds)
 {
     bypass::PortBackend& ports = bypass::PlatformPortBackend();
     const auto start = std::chrono::steady_clock::now();
@@ -57,7 +56,7 @@ TEST(IoplBackend, SleepKeepsToTheMillisecond)
     const auto slept
         = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(slept.count(), 30.0);
-    EXPECT_LT(slept.count(), 45.0);
+    EXPECT_LT(slept.count(), 1000.0);
 }
 
 } // namespace

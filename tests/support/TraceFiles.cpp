@@ -1,30 +1,19 @@
 #include "support/TraceFiles.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 
 namespace bypass::test {
-namespace {
-
-using Operation = std::function<int(CBypassTool&)>;
-
-Operation Arm(bool bypass, int seconds)
-{
-    return [=](CBypassTool& tool) {
-        return bypass ? tool.SetWDTTimeout_Bypass(0, seconds)
-                      : tool.SetWDTTimeout_ResartSys(0, seconds);
-    };
-}
-
-} // namespace
 
 std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
 {
-    static const std::map<std::string, Operation> kPlain = {
+    static const std::map<std::string, std::function<int(CBypassTool&)>> kPlain = {
         {"init", &CBypassTool::init},
         {"fini", [](CBypassTool& tool) { return tool.fini(), 0; }},
         {"enable-bypass", &CBypassTool::EnableBypass},
@@ -36,11 +25,11 @@ std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
     };
     if (kPlain.count(name))
         return kPlain.at(name);
-    for (const char* action : {"arm-bypass-", "arm-restart-"}) {
-        const std::string prefix = action;
-        if (name.compare(0, prefix.size(), prefix) == 0)
-            return Arm(prefix == "arm-bypass-", std::stoi(name.substr(prefix.size())));
-    }
+    int seconds = 0;
+    if (std::sscanf(name.c_str(), "arm-bypass-%d", &seconds) == 1)
+        return [seconds](CBypassTool& tool) { return tool.SetWDTTimeout_Bypass(0, seconds); };
+    if (std::sscanf(name.c_str(), "arm-restart-%d", &seconds) == 1)
+        return [seconds](CBypassTool& tool) { return tool.SetWDTTimeout_ResartSys(0, seconds); };
     throw std::invalid_argument("no operation named " + name);
 }
 
@@ -75,36 +64,31 @@ std::string ReadText(const std::string& path)
 
 std::vector<std::string> ParseTrace(const std::string& text)
 {
-    std::vector<std::string> lines;
-    std::vector<std::string>* block = nullptr; // the lines of an open repeat block
-    std::vector<std::string> repeated;
-    unsigned times = 0;
+    std::vector<std::string> lines, block;
+    std::vector<std::string>* into = &lines; // the block while a repeat is open
+    unsigned long times = 0;
     std::istringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) {
-        line = line.substr(0, line.find('#'));
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos)
-            continue;
-        const auto last = line.find_last_not_of(" \t\r");
-        line = line.substr(first, last - first + 1);
-        unsigned count = 1;
-        const auto star = line.rfind(" * ");
-        if (star != std::string::npos) {
-            count = static_cast<unsigned>(std::stoul(line.substr(star + 3)));
-            line = line.substr(0, line.find_last_not_of(' ', star) + 1);
+    for (std::string line; std::getline(stream, line);) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::vector<std::string> word{std::istream_iterator<std::string>(words), {}};
+        unsigned long count = 1;
+        if (word.size() > 2 && word[word.size() - 2] == "*") {
+            count = std::stoul(word.back());
+            word.resize(word.size() - 2);
         }
-        if (line.compare(0, 7, "repeat ") == 0) {
-            times = static_cast<unsigned>(std::stoul(line.substr(7)));
-            repeated.clear();
-            block = &repeated;
-        } else if (line == "end" && block) {
-            for (unsigned i = 0; i < times; ++i)
-                lines.insert(lines.end(), repeated.begin(), repeated.end());
-            block = nullptr;
-        } else {
-            std::vector<std::string>& into = block ? *block : lines;
-            into.insert(into.end(), count, line);
+        if (word.size() == 2 && word[0] == "repeat") {
+            times = std::stoul(word[1]);
+            block.clear();
+            into = &block;
+        } else if (word.size() == 1 && word[0] == "end" && into == &block) {
+            for (unsigned long i = 0; i < times; ++i)
+                lines.insert(lines.end(), block.begin(), block.end());
+            into = &lines;
+        } else if (!word.empty()) {
+            std::string joined = word[0];
+            for (std::size_t i = 1; i < word.size(); ++i)
+                joined += " " + word[i];
+            into->insert(into->end(), count, joined);
         }
     }
     return lines;

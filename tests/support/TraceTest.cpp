@@ -17,16 +17,9 @@ namespace bypass::test {
     std::ostringstream message;
     message << "traces differ at line " << first + 1 << " (expected " << want.size()
             << " lines, recorded " << actual.size() << ")\n";
-    const std::size_t from = first > 3 ? first - 3 : 0;
-    const std::size_t to = std::max(actual.size(), want.size());
-    for (std::size_t i = from; i < to && i < first + 12; ++i) {
-        const std::string& w = i < want.size() ? want[i] : std::string("<end>");
-        const std::string& a = i < actual.size() ? actual[i] : std::string("<end>");
-        message << (w == a ? "   " : ">> ") << i + 1 << ": expected " << w;
-        if (w != a)
-            message << "   recorded " << a;
-        message << "\n";
-    }
+    for (std::size_t i = first; i < first + 8 && i < std::max(actual.size(), want.size()); ++i)
+        message << i + 1 << ": expected " << (i < want.size() ? want[i] : "<end>") << "   recorded "
+                << (i < actual.size() ? actual[i] : "<end>") << "\n";
     return ::testing::AssertionFailure() << message.str();
 }
 

@@ -14,7 +14,7 @@
 namespace bypass::test {
 
 // Succeeds when the recorded lines equal the expected ones exactly;
-// otherwise shows both traces side by side from the first difference.
+// otherwise shows both traces line by line from the first difference.
 ::testing::AssertionResult TraceEquals(
     const std::vector<std::string>& actual, const std::string& expected);
 
