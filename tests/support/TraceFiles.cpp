@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -64,31 +64,25 @@ std::string ReadText(const std::string& path)
 
 std::vector<std::string> ParseTrace(const std::string& text)
 {
+    // An access, an optional "* N", then blanks and an optional comment.
+    static const std::regex kLine(R"(\s*([^#]*?)(?:\s+\*\s+(\d+))?\s*(#.*)?)");
     std::vector<std::string> lines, block;
     std::vector<std::string>* into = &lines; // the block while a repeat is open
     unsigned long times = 0;
     std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::vector<std::string> word{std::istream_iterator<std::string>(words), {}};
-        unsigned long count = 1;
-        if (word.size() > 2 && word[word.size() - 2] == "*") {
-            count = std::stoul(word.back());
-            word.resize(word.size() - 2);
-        }
-        if (word.size() == 2 && word[0] == "repeat") {
-            times = std::stoul(word[1]);
+    std::smatch parts;
+    for (std::string line; std::getline(stream, line) && std::regex_match(line, parts, kLine);) {
+        const std::string access = parts[1];
+        if (access.compare(0, 7, "repeat ") == 0) {
+            times = std::stoul(access.substr(7));
             block.clear();
             into = &block;
-        } else if (word.size() == 1 && word[0] == "end" && into == &block) {
+        } else if (access == "end" && into == &block) {
             for (unsigned long i = 0; i < times; ++i)
                 lines.insert(lines.end(), block.begin(), block.end());
             into = &lines;
-        } else if (!word.empty()) {
-            std::string joined = word[0];
-            for (std::size_t i = 1; i < word.size(); ++i)
-                joined += " " + word[i];
-            into->insert(into->end(), count, joined);
+        } else if (!access.empty()) {
+            into->insert(into->end(), parts[2].matched ? std::stoul(parts[2]) : 1, access);
         }
     }
     return lines;
