@@ -196,8 +196,9 @@ TEST_F(DllEndToEnd, ManagerClosesEveryDeviceHandleItOpens)
 
 // A request one byte off in either size is refused and reaches no port, so
 // a layout fault in the DLL shows as a failed access instead of a quietly
-// wrong one; so is a 32-bit request naming a port above the I/O space.
-TEST_F(DllEndToEnd, DriverRefusesRequestsOfAnyOtherSizeWithoutTouchingAPort)
+// wrong one; so is a 32-bit request naming a port above the I/O space, and
+// an access no board makes is denied before it reaches the port.
+TEST_F(DllEndToEnd, DriverRefusesMalformedAndUnlistedRequestsWithoutTouchingAPort)
 {
     struct Shape {
         DWORD code, in, out;
@@ -218,6 +219,9 @@ TEST_F(DllEndToEnd, DriverRefusesRequestsOfAnyOtherSizeWithoutTouchingAPort)
     }
     unsigned char beyond[16] = {0xFC, 0x0C, 0x01};
     EXPECT_EQ(Send(device, 0x9C402418, beyond, 16, 16).error, DWORD(ERROR_INVALID_PARAMETER));
+    unsigned char in8[2] = {0x2E}, out8[3] = {0x80, 0x00, 0x55};
+    EXPECT_EQ(Send(device, 0x9C402410, in8, 2, 1).error, DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Send(device, 0x9C402414, out8, 3, 0).error, DWORD(ERROR_ACCESS_DENIED));
     CloseHandle(device);
     AwaitAllClosed();
     EXPECT_EQ(sim.Trace(), "open\nclose\n");
