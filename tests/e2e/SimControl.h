@@ -13,20 +13,17 @@
 #define SIM_DEVICE_TYPE 0x9C41
 #define SIM_CONTROL(function) CTL_CODE(SIM_DEVICE_TYPE, function, METHOD_BUFFERED, FILE_ANY_ACCESS)
 
-/* Every port back to 0xFF (a floating bus), no scripted answers, empty
- * trace, counts zero. No buffers. */
+/* No scripted answers, empty trace, counts zero. No buffers. */
 #define SIM_RESET SIM_CONTROL(0x900)
 /* Input: SimScriptedRead entries, appended to the per-port answer queues. */
 #define SIM_SCRIPT_READS SIM_CONTROL(0x901)
 /* Output: the SimTraceEntry records so far, oldest first. */
 #define SIM_FETCH_TRACE SIM_CONTROL(0x902)
-/* Empties the trace and zeroes the counts of opens, closes and drops. No buffers. */
-#define SIM_CLEAR_TRACE SIM_CONTROL(0x903)
 /* Output: one SimCounts. */
 #define SIM_FETCH_COUNTS SIM_CONTROL(0x904)
 
 /* The next read of port that finds no earlier answer queued answers value
- * (truncated to the width of the read), instead of what the port holds. */
+ * (truncated to the width of the read). */
 typedef struct SimScriptedRead {
     unsigned long port;
     unsigned long value;
@@ -46,9 +43,8 @@ typedef struct SimTraceEntry {
 typedef struct SimCounts {
     unsigned long opens;
     unsigned long closes;
-    unsigned long dropped; /* trace entries that did not fit */
-    unsigned long openNow; /* handles open now; kept by SIM_RESET and SIM_CLEAR_TRACE */
+    unsigned long openNow; /* handles open now; kept by SIM_RESET */
 } SimCounts;
 
-/* The trace holds this many entries; later ones are only counted. */
+/* The trace holds this many entries; later ones are left out. */
 #define SIM_TRACE_CAPACITY 8192

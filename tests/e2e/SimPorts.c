@@ -1,11 +1,9 @@
 /* A simulated x86 I/O port space behind the PortTalk device, for tests.
  *
- * Each of the 65536 ports holds a byte; a 16- or 32-bit access covers
- * consecutive ports, least significant byte first, as on the real bus.
- * Reads can be scripted per port: queued answers are used up in order
- * before the port's own bytes answer again. Every access, and every open and
- * close of the PortTalk device, is appended to a trace that a test fetches
- * through the control device "\\.\PortTalkSim".
+ * Reads are scripted per port: queued answers are used up in order, and a
+ * port without one answers all ones, as a floating bus does. Every access,
+ * and every open and close of the PortTalk device, is appended to a trace
+ * that a test fetches through the control device "\\.\PortTalkSim".
  *
  * A configuration read goes on the simulated bus as the platform performs
  * it, address to 0xCF8 and a dword from 0xCFC in one locked step; the dword
@@ -21,7 +19,6 @@
 
 #define SCRIPT_CAPACITY 4096
 
-static UCHAR g_ports[0x10000];
 static SimScriptedRead g_script[SCRIPT_CAPACITY];
 static BOOLEAN g_scriptUsed[SCRIPT_CAPACITY];
 static ULONG g_scriptCount;
@@ -29,16 +26,6 @@ static SimTraceEntry g_trace[SIM_TRACE_CAPACITY];
 static ULONG g_traceCount;
 static SimCounts g_counts;
 static KSPIN_LOCK g_lock;
-
-/* The chipset the simulated appliance has: an SMBus host controller at
- * 0/31/3 (class 0x0C05) with its I/O window at 0xF000. */
-static const struct {
-    ULONG address;
-    ULONG value;
-} g_config[] = {
-    {SMBUS_CLASS_ADDRESS, 0x0C050000ul},
-    {SMBUS_BASE_ADDRESS, 0x0000F001ul},
-};
 
 static PDEVICE_OBJECT g_controlDevice;
 static UNICODE_STRING g_controlName = RTL_CONSTANT_STRING(L"\\Device\\PortTalkSim");
@@ -56,10 +43,8 @@ static void Unlock(KIRQL previous) { KeReleaseSpinLock(&g_lock, previous); }
 static void Record(UCHAR event, UCHAR width, USHORT port, ULONG value)
 {
     SimTraceEntry* entry;
-    if (g_traceCount == SIM_TRACE_CAPACITY) {
-        ++g_counts.dropped;
+    if (g_traceCount == SIM_TRACE_CAPACITY)
         return;
-    }
     entry = &g_trace[g_traceCount++];
     entry->event = event;
     entry->width = width;
@@ -67,57 +52,33 @@ static void Record(UCHAR event, UCHAR width, USHORT port, ULONG value)
     entry->value = value;
 }
 
-static void ClearTrace(void)
-{
-    g_traceCount = 0;
-    g_counts.opens = g_counts.closes = g_counts.dropped = 0;
-}
-
 static void Reset(void)
 {
-    RtlFillMemory(g_ports, sizeof g_ports, 0xFF);
     g_scriptCount = 0;
-    ClearTrace();
-}
-
-/* The port's bytes, little-endian; the space wraps at 0xFFFF like the
- * 16-bit port address does. */
-static ULONG Held(USHORT port, UCHAR width)
-{
-    ULONG value = 0;
-    UCHAR i;
-    for (i = 0; i < width / 8; ++i)
-        value |= (ULONG)g_ports[(USHORT)(port + i)] << (8 * i);
-    return value;
-}
-
-static void Hold(USHORT port, UCHAR width, ULONG value)
-{
-    UCHAR i;
-    for (i = 0; i < width / 8; ++i)
-        g_ports[(USHORT)(port + i)] = (UCHAR)(value >> (8 * i));
+    g_traceCount = 0;
+    g_counts.opens = g_counts.closes = 0;
 }
 
 static ULONG WidthMask(UCHAR width) { return width == 32 ? 0xFFFFFFFFul : (1ul << width) - 1; }
 
-/* The next scripted answer for port, used up; FALSE when none is queued. */
-static BOOLEAN TakeScripted(USHORT port, UCHAR width, ULONG* value)
+/* The next scripted answer for port, used up; value stays when none is
+ * queued. */
+static void TakeScripted(USHORT port, UCHAR width, ULONG* value)
 {
     ULONG i;
     for (i = 0; i < g_scriptCount; ++i) {
         if (!g_scriptUsed[i] && g_script[i].port == port) {
             g_scriptUsed[i] = TRUE;
             *value = g_script[i].value & WidthMask(width);
-            return TRUE;
+            return;
         }
     }
-    return FALSE;
 }
 
 static ULONG Read(USHORT port, UCHAR width)
 {
     KIRQL previous = Lock();
-    ULONG value = Held(port, width);
+    ULONG value = WidthMask(width);
     TakeScripted(port, width, &value);
     Record(SIM_EVENT_READ, width, port, value);
     Unlock(previous);
@@ -127,18 +88,17 @@ static ULONG Read(USHORT port, UCHAR width)
 static void Write(USHORT port, UCHAR width, ULONG value)
 {
     KIRQL previous = Lock();
-    Hold(port, width, value);
     Record(SIM_EVENT_WRITE, width, port, value);
     Unlock(previous);
 }
 
+/* The chipset the simulated appliance has: an SMBus host controller at
+ * 0/31/3 (class 0x0C05) with its I/O window at 0xF000. */
 static ULONG ConfigDword(ULONG address)
 {
-    ULONG i;
-    for (i = 0; i < sizeof g_config / sizeof g_config[0]; ++i)
-        if (g_config[i].address == address)
-            return g_config[i].value;
-    return 0xFFFFFFFFul;
+    if (address == SMBUS_CLASS_ADDRESS)
+        return 0x0C050000ul;
+    return address == SMBUS_BASE_ADDRESS ? 0x0000F001ul : 0xFFFFFFFFul;
 }
 
 UCHAR PortRead8(USHORT port) { return (UCHAR)Read(port, 8); }
@@ -212,9 +172,6 @@ static NTSTATUS ServeControl(
         return AddScriptedReads(buffer, inSize);
     case SIM_FETCH_TRACE:
         return CopyOut(buffer, outSize, g_trace, g_traceCount * sizeof *g_trace, answered);
-    case SIM_CLEAR_TRACE:
-        ClearTrace();
-        return STATUS_SUCCESS;
     case SIM_FETCH_COUNTS:
         return CopyOut(buffer, outSize, &g_counts, sizeof g_counts, answered);
     default:
