@@ -82,8 +82,7 @@ std::uint8_t PortTalkBackend::In8(std::uint16_t port)
 {
     unsigned char buffer[PORTTALK_READ_UCHAR_IN];
     PutLe16(buffer, port);
-    Send(
-        PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
+    Send(PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
     return buffer[0];
 }
 
@@ -116,8 +115,7 @@ std::uint32_t PortTalkBackend::In32(std::uint32_t port)
 {
     unsigned char buffer[PORTTALK_READ_ULONG_IN] = {};
     PutLe32(buffer, port);
-    Send(
-        PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
+    Send(PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
     return GetLe32(buffer);
 }
 
