@@ -50,7 +50,7 @@ Outcome Ctl(Args args, StopSignal* stop = nullptr, const std::string& moduleDir 
     std::ostringstream out, err;
     std::FILE* trace = std::tmpfile();
     Console console{out, err, trace, stop ? *stop : noStop, moduleDir};
-    args.push_back("--trace"); // so that a test can tell there was no port traffic
+    args.push_back("--trace");          // so that a test can tell there was no port traffic
     testing::internal::CaptureStdout(); // what the library prints itself
     const int code = RunBypassctl(args, console);
     const std::string stdoutText = testing::internal::GetCapturedStdout() + out.str();
