@@ -92,8 +92,7 @@ BoardLock::BoardLock(bool simulated)
 
 BoardLock::~BoardLock()
 {
-    if (m_advertised && ReadPid(Join(m_dir, kKeepaliveFile)) == OwnPid())
-        std::remove(Join(m_dir, kKeepaliveFile).c_str());
+    WithdrawKeepalive();
     if (m_mutex)
         CloseHandle(m_mutex);
 }
@@ -134,8 +133,7 @@ BoardLock::BoardLock(bool simulated)
 
 BoardLock::~BoardLock()
 {
-    if (m_advertised && ReadPid(Join(m_dir, kKeepaliveFile)) == OwnPid())
-        std::remove(Join(m_dir, kKeepaliveFile).c_str());
+    WithdrawKeepalive();
     if (m_fd >= 0)
         close(m_fd);
 }
@@ -174,6 +172,14 @@ long BoardLock::AdvertiseKeepalive()
     std::ofstream(Join(m_dir, kKeepaliveFile)) << OwnPid() << '\n';
     m_advertised = true;
     return OwnPid();
+}
+
+// Only this process's own advertisement: a newer keepalive may have
+// replaced it.
+void BoardLock::WithdrawKeepalive()
+{
+    if (m_advertised && ReadPid(Join(m_dir, kKeepaliveFile)) == OwnPid())
+        std::remove(Join(m_dir, kKeepaliveFile).c_str());
 }
 
 long BoardLock::RunningKeepalive() const

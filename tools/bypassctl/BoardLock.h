@@ -41,6 +41,8 @@ public:
     long RunningKeepalive() const;
 
 private:
+    void WithdrawKeepalive();
+
     std::string m_dir;
     std::string m_path;
     bool m_advertised = false;
