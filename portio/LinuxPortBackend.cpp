@@ -30,9 +30,15 @@ public:
             return 0;
         }
         const int error = errno;
-        std::printf("BypassTool: no port access: iopl(3) failed (%s); run as root or grant "
-                    "CAP_SYS_RAWIO\n",
-            std::strerror(error));
+        // A kernel built without the iopl emulation refuses everyone: being
+        // root would not help there.
+        if (error == ENOSYS)
+            std::printf("BypassTool: no port access: the kernel offers no port I/O (iopl(3): %s)\n",
+                std::strerror(error));
+        else
+            std::printf("BypassTool: no port access: iopl(3) failed (%s); run as root or grant "
+                        "CAP_SYS_RAWIO\n",
+                std::strerror(error));
         return -1;
     }
 
@@ -91,15 +97,20 @@ public:
         while (MonotonicNs() < deadline) { }
     }
 
+    unsigned long FailedAccesses() const override { return m_failed; }
+
 private:
-    bool Granted(const char* what) const
+    bool Granted(const char* what)
     {
-        if (!m_open)
-            std::printf("Error occured during %s: no port access (iopl not granted)\n", what);
-        return m_open;
+        if (m_open)
+            return true;
+        std::printf("Error occured during %s: no port access (iopl not granted)\n", what);
+        ++m_failed;
+        return false;
     }
 
     bool m_open = false;
+    unsigned long m_failed = 0;
 };
 
 } // namespace

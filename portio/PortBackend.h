@@ -25,16 +25,18 @@ public:
     // second Close in a row has no effect.
     virtual void Close() = 0;
 
-    // One 8-, 16- or 32-bit port read. Never reports failure to the caller:
-    // a backend that cannot perform the access prints one line on standard
-    // output and answers a value of its own choosing (the PortTalk client
-    // answers the bytes its request was built from).
+    // One 8-, 16- or 32-bit port read. A backend that cannot perform the
+    // access (no access granted, a driver that refuses or fails the request)
+    // prints one line on standard output, counts it in FailedAccesses and
+    // answers a value of its own choosing (the PortTalk client answers the
+    // bytes its request was built from): the board code's sequence goes on
+    // as if the access had happened, so only the count tells.
     virtual std::uint8_t In8(std::uint16_t port) = 0;
     virtual std::uint16_t In16(std::uint16_t port) = 0;
     virtual std::uint32_t In32(std::uint32_t port) = 0;
 
-    // One 8-, 16- or 32-bit port write. Failure is reported as for reads and
-    // the caller's sequence goes on.
+    // One 8-, 16- or 32-bit port write. Failure is printed and counted as
+    // for reads, and the caller's sequence goes on.
     virtual void Out8(std::uint16_t port, std::uint8_t value) = 0;
     virtual void Out16(std::uint16_t port, std::uint16_t value) = 0;
     virtual void Out32(std::uint32_t port, std::uint32_t value) = 0;
@@ -42,6 +44,14 @@ public:
     // Blocks for at least ms milliseconds, and as little more as the
     // platform allows: the board protocols time their strobes with these.
     virtual void SleepMs(unsigned ms) = 0;
+
+    // The accesses this backend could not perform since it was made, over
+    // all opens. The count never goes down, so a caller that needs to know
+    // whether a sequence reached the hardware compares it before and after.
+    // A backend whose accesses cannot fail (a model, a recorder playing a
+    // script) keeps the default, 0; one that forwards to another answers
+    // that one's count.
+    virtual unsigned long FailedAccesses() const { return 0; }
 };
 
 // The backend the primitives use now: the platform's own unless a test or

@@ -34,6 +34,12 @@ public:
     void Out16(std::uint16_t port, std::uint16_t value) override;
     void Out32(std::uint32_t port, std::uint32_t value) override;
     void SleepMs(unsigned ms) override;
+    unsigned long FailedAccesses() const override { return m_failed; }
+
+private:
+    void Send(DWORD code, unsigned char* buffer, DWORD inSize, DWORD outSize, const char* what);
+
+    unsigned long m_failed = 0;
 };
 
 } // namespace bypass

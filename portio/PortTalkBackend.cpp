@@ -41,19 +41,21 @@ std::uint32_t GetLe32(const unsigned char* at)
     return GetLe16(at) | (static_cast<std::uint32_t>(GetLe16(at + 2)) << 16);
 }
 
+} // namespace
+
 // One request. A read passes the same buffer for its answer, so a failed
 // read leaves the request bytes in place for its caller to return.
-void SendRequest(DWORD code, unsigned char* buffer, DWORD inSize, DWORD outSize, const char* what)
+void PortTalkBackend::Send(
+    DWORD code, unsigned char* buffer, DWORD inSize, DWORD outSize, const char* what)
 {
     DWORD returned = 0;
-    if (!Win32().DeviceIoControl(g_hPortDriver, code, buffer, inSize, outSize ? buffer : nullptr,
-            outSize, &returned, nullptr)) {
-        std::printf("Error occured during %s while talking to PortTalk driver %d\n", what,
-            static_cast<int>(Win32().GetLastError()));
-    }
+    if (Win32().DeviceIoControl(g_hPortDriver, code, buffer, inSize, outSize ? buffer : nullptr,
+            outSize, &returned, nullptr))
+        return;
+    std::printf("Error occured during %s while talking to PortTalk driver %d\n", what,
+        static_cast<int>(Win32().GetLastError()));
+    ++m_failed;
 }
-
-} // namespace
 
 int PortTalkBackend::Open()
 {
@@ -80,8 +82,7 @@ std::uint8_t PortTalkBackend::In8(std::uint16_t port)
 {
     unsigned char buffer[PORTTALK_READ_UCHAR_IN];
     PutLe16(buffer, port);
-    SendRequest(
-        PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
+    Send(PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
     return buffer[0];
 }
 
@@ -90,14 +91,14 @@ void PortTalkBackend::Out8(std::uint16_t port, std::uint8_t value)
     unsigned char buffer[PORTTALK_WRITE_UCHAR_IN];
     PutLe16(buffer, port);
     buffer[PORTTALK_VALUE_OFFSET] = value;
-    SendRequest(PORTTALK_WRITE_UCHAR, buffer, PORTTALK_WRITE_UCHAR_IN, 0, "outportb");
+    Send(PORTTALK_WRITE_UCHAR, buffer, PORTTALK_WRITE_UCHAR_IN, 0, "outportb");
 }
 
 std::uint16_t PortTalkBackend::In16(std::uint16_t port)
 {
     unsigned char buffer[PORTTALK_READ_USHORT_IN] = {};
     PutLe16(buffer, port);
-    SendRequest(
+    Send(
         PORTTALK_READ_USHORT, buffer, PORTTALK_READ_USHORT_IN, PORTTALK_READ_USHORT_OUT, "inportl");
     return GetLe16(buffer);
 }
@@ -107,15 +108,14 @@ void PortTalkBackend::Out16(std::uint16_t port, std::uint16_t value)
     unsigned char buffer[PORTTALK_WRITE_USHORT_IN] = {};
     PutLe16(buffer, port);
     PutLe16(buffer + PORTTALK_VALUE_OFFSET, value);
-    SendRequest(PORTTALK_WRITE_USHORT, buffer, PORTTALK_WRITE_USHORT_IN, 0, "outportl");
+    Send(PORTTALK_WRITE_USHORT, buffer, PORTTALK_WRITE_USHORT_IN, 0, "outportl");
 }
 
 std::uint32_t PortTalkBackend::In32(std::uint32_t port)
 {
     unsigned char buffer[PORTTALK_READ_ULONG_IN] = {};
     PutLe32(buffer, port);
-    SendRequest(
-        PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
+    Send(PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
     return GetLe32(buffer);
 }
 
@@ -124,7 +124,7 @@ void PortTalkBackend::Out32(std::uint32_t port, std::uint32_t value)
     unsigned char buffer[PORTTALK_WRITE_ULONG_IN] = {};
     PutLe32(buffer, port);
     PutLe32(buffer + PORTTALK_VALUE_OFFSET_ULONG, value);
-    SendRequest(PORTTALK_WRITE_ULONG, buffer, PORTTALK_WRITE_ULONG_IN, 0, "outportl");
+    Send(PORTTALK_WRITE_ULONG, buffer, PORTTALK_WRITE_ULONG_IN, 0, "outportl");
 }
 
 namespace {

@@ -59,6 +59,10 @@ public:
     void Out16(std::uint16_t port, std::uint16_t value) override;
     void Out32(std::uint32_t port, std::uint32_t value) override;
     void SleepMs(unsigned ms) override;
+    unsigned long FailedAccesses() const override
+    {
+        return m_inner ? m_inner->FailedAccesses() : 0;
+    }
 
 private:
     std::uint32_t Answer(std::uint32_t port, std::uint32_t allOnes);

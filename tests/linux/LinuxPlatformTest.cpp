@@ -35,6 +35,7 @@ TEST(DmiBoardName, DropsOnlyTheTrailingNewline)
 TEST(IoplBackend, WithoutPortAccessEachAccessIsReportedAndAnswersItsRequest)
 {
     bypass::PortBackend& ports = bypass::PlatformPortBackend();
+    const unsigned long failedBefore = ports.FailedAccesses();
     testing::internal::CaptureStdout();
     EXPECT_EQ(ports.In8(0x4E), 0x4E);
     EXPECT_EQ(ports.In32(0xCFC), 0xCFCu);
@@ -44,6 +45,7 @@ TEST(IoplBackend, WithoutPortAccessEachAccessIsReportedAndAnswersItsRequest)
         "Error occured during inportb: no port access (iopl not granted)\n"
         "Error occured during inportl: no port access (iopl not granted)\n"
         "Error occured during outportb: no port access (iopl not granted)\n");
+    EXPECT_EQ(ports.FailedAccesses() - failedBefore, 3u);
 }
 
 // Never short; the bound above only has to show a pause in the wrong unit,

@@ -50,14 +50,16 @@ Outcome Ctl(Args args, StopSignal* stop = nullptr, const std::string& moduleDir 
     std::ostringstream out, err;
     std::FILE* trace = std::tmpfile();
     Console console{out, err, trace, stop ? *stop : noStop, moduleDir};
-    args.push_back("--trace"); // so that a test can tell there was no port traffic
+    args.push_back("--trace");          // so that a test can tell there was no port traffic
+    testing::internal::CaptureStdout(); // what the library prints itself
     const int code = RunBypassctl(args, console);
+    const std::string stdoutText = testing::internal::GetCapturedStdout() + out.str();
     std::string traffic;
     std::rewind(trace);
     for (int c = std::fgetc(trace); c != EOF; c = std::fgetc(trace))
         traffic += static_cast<char>(c);
     std::fclose(trace);
-    return {code, out.str() + err.str(), out.str(), traffic};
+    return {code, stdoutText + err.str(), stdoutText, traffic};
 }
 
 struct Row {
@@ -86,13 +88,15 @@ const Row kRows[] = {
         "'0x1E' is not a decimal number", {}},
     {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", ""}, 2,
         "'' is not a decimal number", {}},
-    {{"status", "--type", "010", "--simulate", "6"}, 2, "'010' is not a decimal number", {}},
+    {{"status", "--type", "010", "--simulate", "6"}, 2, "'010' is not a decimal number",
+        {{"/command", "status"}}},
     {{"--simulate", "6", "wdt", "amr", "--timeout", "5"}, 2,
         "unknown command 'wdt amr' (did you mean 'wdt arm'?)", {}},
     {{"status", "--type", "12"}, 2, "unknown board type 12; allowed: 0, 1, 2", {{"/exit_code", 2}}},
     {{"status", "--simulate", "12"}, 2, "cannot simulate unknown board type 12", {}},
     {{"identify", "--simulate", ""}, 2, "names no board: an empty value would drive", {}},
     {{"status", "--simulate", "ms-96e3"}, 2, "cannot simulate unknown product \"ms-96e3\"", {}},
+    {{"status", "--simulate", "\xff"}, 2, "cannot simulate unknown product", {{"/exit_code", 2}}},
     {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "ten"}, 2, "--timeout",
         {}},
     {{"wdt", "arm", "--simulate", "6", "--action", "reboot", "--timeout", "10"}, 2, "--action", {}},
@@ -166,6 +170,8 @@ const Row kRows[] = {
         {{"/watchdog_supported", false}, {"/description", nullptr},
             {"/board_state/watchdog/action", "none"}}},
     {{"status", "--simulate", "0"}, 0, "simulated relays: none on this board", {}},
+    // The library's own line stays out of the JSON object.
+    {{"status", "--simulate", "5003"}, 0, "probe_smbus_controller = F000", {{"/type", 5003}}},
 };
 
 TEST(Bypassctl, CommandLinesGiveTheirExitCodeTextAndReport)
@@ -203,7 +209,9 @@ TEST(Bypassctl, IdentifyWarnsOfKernelWatchdogsAndRefusesUnknownBoards)
     g_reportedProduct = "LX-H61NS";
     const Outcome real = Ctl({"identify", "--json"}, nullptr, modules.string());
     g_reportedProduct = "Base Board";
-    const Outcome unknown = Ctl({"bypass", "off"});
+    const Outcome unknown = Ctl({"identify"});
+    g_reportedProduct = "";
+    const Outcome nameless = Ctl({"bypass", "off"});
     bypass::SetProductNameSource(previous);
     std::filesystem::remove_all(modules);
 
@@ -211,10 +219,12 @@ TEST(Bypassctl, IdentifyWarnsOfKernelWatchdogsAndRefusesUnknownBoards)
 #if !defined(_WIN32)
     EXPECT_EQ(Json::parse(real.out)["kernel_watchdog_modules"], Json::array({"it87_wdt"}));
     EXPECT_NE(real.text.find("kernel module it87_wdt is loaded"), std::string::npos);
+    EXPECT_NE(nameless.text.find("/sys/class/dmi/id/board_name is"), std::string::npos);
 #endif
     EXPECT_EQ(unknown.code, kExitUnsupported);
     EXPECT_NE(unknown.text.find("\"Base Board\" is not in the catalogue"), std::string::npos);
-    EXPECT_EQ(real.trace + unknown.trace, "");
+    EXPECT_EQ(nameless.code, kExitUnsupported);
+    EXPECT_EQ(real.trace + unknown.trace + nameless.trace, "");
 }
 
 TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheTimeoutUntilStoppedThenStops)

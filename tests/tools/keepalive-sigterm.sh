@@ -1,10 +1,10 @@
 #!/bin/sh
-# keepalive on a simulated board re-arms until SIGTERM or SIGINT, then stops
+# keepalive on a simulated board re-arms until SIGTERM, SIGINT or SIGHUP, then stops
 # the watchdog and exits 0, leaving the model's watchdog stopped and its
 # relays out of bypass. Usage: keepalive-sigterm.sh BYPASSCTL
 set -u
 failures=0
-for signal in TERM INT; do
+for signal in TERM INT HUP; do
     output=$(mktemp)
     "$1" --simulate MS-96E3 --trace keepalive --timeout 3 --interval 1 >"$output" 2>&1 &
     pid=$!

@@ -68,6 +68,7 @@ TEST_F(PortTalkClient, AFailedRequestPrintsItsLineAndAReadAnswersItsOwnRequest)
 {
     FakeWin32 fake; // the device is not open: every request fails
     fake.ioctlError = 6;
+    const unsigned long failedBefore = driver.FailedAccesses();
     testing::internal::CaptureStdout();
     EXPECT_EQ(inportb(0x4E), 0x4E);
     EXPECT_EQ(inportb(0x48C), 0x8C);
@@ -84,6 +85,7 @@ TEST_F(PortTalkClient, AFailedRequestPrintsItsLineAndAReadAnswersItsOwnRequest)
         "Error occured during outportb while talking to PortTalk driver 6\n"
         "Error occured during outportl while talking to PortTalk driver 6\n"
         "Error occured during outportl while talking to PortTalk driver 6\n");
+    EXPECT_EQ(driver.FailedAccesses() - failedBefore, 7u);
 }
 
 TEST_F(PortTalkClient, WaitsOnATimerShortOfTheDeadlineAndSpinsTheRest)

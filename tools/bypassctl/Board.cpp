@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cctype>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace bypassctl {
 namespace {
 
@@ -94,10 +98,25 @@ int ResolveType(const Board& board)
         return board.type;
     const int type = GetHostBypassType();
     if (type < 0)
-        throw CommandError{kExitUnsupported,
-            "this board's product \"" + ReportedProduct()
-                + "\" is not in the catalogue; give --type N if you know its type"};
+        throw CommandError{kExitUnsupported, UnknownBoardText(ReportedProduct())};
     return type;
+}
+
+std::string UnknownBoardText(const std::string& product)
+{
+    const char* const hint = "; give --type N if you know its type";
+    if (!product.empty())
+        return "this board's product \"" + product + "\" is not in the catalogue" + hint;
+#if defined(_WIN32)
+    return std::string("the board reports no product name (WMI Win32_BaseBoard.Product is "
+                       "empty)")
+        + hint;
+#else
+    const char* const file = "/sys/class/dmi/id/board_name";
+    struct stat info;
+    return std::string(file) + (stat(file, &info) == 0 ? " is empty" : " is missing")
+        + ": the board reports no product name" + hint;
+#endif
 }
 
 std::string Description(int type)

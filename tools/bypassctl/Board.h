@@ -27,6 +27,10 @@ int ResolveType(const Board& board);
 // The product name the board reports.
 std::string ReportedProduct();
 
+// Why a board that reports product is not identified: its name is missing
+// (on Linux, which file), or it is not in the catalogue.
+std::string UnknownBoardText(const std::string& product);
+
 // The catalogue's description of type, in UTF-8; empty for no row.
 std::string Description(int type);
 

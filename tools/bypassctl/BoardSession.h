@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Board.h"
+#include "BoardLock.h"
 #include "Command.h"
 
 #include "framework/BypassTool.h"
@@ -23,6 +24,10 @@ struct BoardOperation {
 // Ends the command with exit 5 when result is the board's failure (< 0).
 void CheckResult(int result, const char* operation);
 
+// On Linux, warns of each loaded kernel watchdog driver that owns the same
+// chip, and lists them in the report.
+void WarnAboutKernelWatchdogs(Context& context);
+
 class BoardSession {
 public:
     // Chooses the board and says which it is and which tool serves it. No
@@ -38,14 +43,20 @@ public:
     // The board's tool, made on first use. Until its first operation it is
     // not started and answers only what needs no hardware.
     CBypassTool& Tool();
-    // Ends the command with exit 4 where the tool drives no watchdog.
+    // Ends the command with exit 4 where the tool drives no watchdog; warns
+    // of what else drives it (a kernel driver, a running keepalive).
     void RequireWatchdog();
+    // Lets the other bypassctl processes know that this one re-arms the
+    // watchdog until it ends.
+    void AdvertiseKeepalive();
 
     // Runs one operation and answers its result. The first one starts the
-    // tool (exit 3 where the ports cannot be opened).
+    // tool (exit 3 where the ports cannot be opened). Each waits for the
+    // board lock (exit 6 when another process keeps it).
     int Call(const BoardOperation& operation);
     // Runs the command's operation: its result is reported, and a failure
-    // ends the command with exit 5 after showing what it left the board in.
+    // ends the command after showing what it left the board in: exit 3 when
+    // a port access failed, exit 5 when the board answered a failure.
     void Run(const BoardOperation& operation);
     // What the simulated hardware holds now, which a real board cannot be
     // asked for.
@@ -59,6 +70,9 @@ public:
 private:
     void Start();
     int OnBoard(const std::function<int()>& call);
+    // The accesses of this session that the port backend could not perform.
+    unsigned long FailedAccesses() const;
+    void RequireAllAccessesDone(const char* operation);
 
     Context& m_context;
     Board m_board;
@@ -67,6 +81,8 @@ private:
     // tells whether the driver opened.
     bypass::TraceBackend m_ports;
     bypass::PortBackend* m_previous = nullptr;
+    unsigned long m_failedBefore;
+    BoardLock m_lock;
     std::unique_ptr<CBypassTool> m_tool;
     bool m_started = false;
 };

@@ -17,6 +17,7 @@ enum ExitCode {
     kExitNoPortAccess = 3, // the port driver or the privilege is missing
     kExitUnsupported = 4,  // the board has no such function
     kExitBoardFailed = 5,  // the board's operation answered -1
+    kExitBusy = 6,         // another process held the board lock; nothing was done
 };
 
 struct Console {

@@ -16,8 +16,9 @@ namespace bypassctl {
 namespace {
 
 const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no port touched); "
-                                  "3 no port access (driver or privilege); 4 not supported on "
-                                  "this board; 5 the board answered a failure (-1).";
+                                  "3 no port access (driver or privilege) or a port access "
+                                  "failed; 4 not supported on this board; 5 the board answered "
+                                  "a failure (-1); 6 another bypassctl held the board.";
 
 // Numbers are read as decimal, as a technician types them: left to itself
 // the parser would read 030 as octal 24, take 0x1E, and make "" a 0.
@@ -183,6 +184,8 @@ public:
     // The row of the command that was given, unless it was `driver`.
     const CommandRow& Given() const;
     const DriverCommand& Driver() const { return m_driver; }
+    // The deepest command the parser reached, null before any.
+    Json Reached() const;
     // "unknown command 'bypas' (did you mean 'bypass'?)" for the first word
     // that stands where a command belongs and names none; empty otherwise.
     std::string UnknownCommand(const std::vector<std::string>& args) const;
@@ -230,6 +233,16 @@ const CommandRow& CommandLine::Given() const
         [this](const CommandRow& row) { return row.run && m_commands.at(row.name)->parsed(); });
 }
 
+Json CommandLine::Reached() const
+{
+    Json reached; // a group's row comes before its commands' rows
+    for (const CommandRow& row : kCommands) {
+        if (m_commands.at(row.name)->parsed())
+            reached = row.name;
+    }
+    return reached;
+}
+
 std::string CommandLine::UnknownCommand(const std::vector<std::string>& args) const
 {
     const CLI::App* level = &m_app;
@@ -265,6 +278,7 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
         return line.Exit(help, console);
     } catch (const CLI::ParseError& error) {
         Report report(console, std::find(args.begin(), args.end(), "--json") != args.end());
+        report.Set("command", line.Reached());
         const std::string unknown = line.UnknownCommand(args);
         return report.Fail(kExitUsage,
             unknown.empty()

@@ -9,35 +9,8 @@
 #include "framework/ToolFactory.h"
 
 #include <cstdio>
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
 
 namespace bypassctl {
-namespace {
-
-#if !defined(_WIN32)
-// Kernel watchdog drivers that own the Super I/O watchdogs of these boards.
-const char* const kWatchdogModules[] = {"w83627hf_wdt", "it87_wdt"};
-
-void WarnAboutKernelWatchdogs(Context& context)
-{
-    Json loaded = Json::array();
-    for (const char* module : kWatchdogModules) {
-        struct stat info;
-        const std::string path = context.console.moduleDir + "/" + module;
-        if (stat(path.c_str(), &info) != 0)
-            continue;
-        loaded.push_back(module);
-        context.report.Warn(std::string("kernel module ") + module
-            + " is loaded and owns the same watchdog chip; unload it (rmmod " + module
-            + ") before driving the watchdog from here");
-    }
-    context.report.Set("kernel_watchdog_modules", loaded);
-}
-#endif
-
-} // namespace
 
 void ListBoards(Context& context)
 {
@@ -74,15 +47,13 @@ void IdentifyBoard(Context& context)
     report.Set("description", known ? Json(Description(type)) : Json(nullptr));
     report.Set("tool", bypass::BypassToolClassName(type));
     report.Say("product: \"" + product + "\"" + (board.simulator ? " (simulated)" : ""));
-    report.Say(known ? "type: " + std::to_string(type) + ", " + Description(type)
-                     : "type: none, the product is not in the catalogue (give --type N to "
-                       "choose one)");
+    report.Say(known ? "type: " + std::to_string(type) + ", " + Description(type) : "type: none");
     report.Say(std::string("tool: ") + bypass::BypassToolClassName(type));
-#if !defined(_WIN32)
     // Only a real machine has kernel drivers in the way.
     if (!board.simulator)
         WarnAboutKernelWatchdogs(context);
-#endif
+    if (!known)
+        throw CommandError{kExitUnsupported, UnknownBoardText(product)};
 }
 
 void SwitchBypass(Context& context)

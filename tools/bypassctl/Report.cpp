@@ -82,20 +82,45 @@ void Report::BoardState(const ModelledState& state)
     Say("simulated watchdog: " + WatchdogText(state));
 }
 
-int Report::Done() { return End(kExitDone); }
-
-int Report::Fail(ExitCode code, const std::string& message)
+void Report::CountFailedAccesses(unsigned long count)
 {
-    m_console.err << "bypassctl: " << message << std::endl;
-    Set("error", message);
-    return End(code);
+    if (count == 0)
+        return;
+    m_failedAccesses = count;
+    Set("failed_port_accesses", count);
 }
 
+std::string Report::FailedAccessesText() const
+{
+    return std::to_string(m_failedAccesses)
+        + " port accesses failed: the board did not get the whole sequence";
+}
+
+int Report::Done()
+{
+    if (m_failedAccesses)
+        return Fail(kExitNoPortAccess, FailedAccessesText());
+    return End(kExitDone);
+}
+
+// A failed access comes first: the board's answer to a sequence it did not
+// get whole says nothing.
+int Report::Fail(ExitCode code, const std::string& message)
+{
+    const bool accessesFailed = m_failedAccesses && code != kExitNoPortAccess;
+    const std::string text = accessesFailed ? FailedAccessesText() + "; " + message : message;
+    m_console.err << "bypassctl: " << text << std::endl;
+    Set("error", text);
+    return End(accessesFailed ? kExitNoPortAccess : code);
+}
+
+// Names and arguments may carry bytes that are no UTF-8 (a product name, a
+// typo'd argument): JSON gets U+FFFD for them instead of no object at all.
 int Report::End(ExitCode code)
 {
     if (m_json) {
         Set("exit_code", code);
-        m_console.out << m_facts.dump() << std::endl;
+        m_console.out << m_facts.dump(-1, ' ', false, Json::error_handler_t::replace) << std::endl;
     }
     return code;
 }

@@ -27,18 +27,24 @@ public:
     void Warn(const std::string& text);
     // What the simulated hardware holds: the relays and the watchdog.
     void BoardState(const ModelledState& state);
+    // The port accesses of the command that failed so far: any turns its
+    // end into exit 3, whatever else it reports.
+    void CountFailedAccesses(unsigned long count);
 
-    // Ends the command: the JSON object with exit code 0.
+    // Ends the command: the JSON object with exit code 0 (3 when port
+    // accesses failed).
     int Done();
     // Ends the command with code and one line saying why.
     int Fail(ExitCode code, const std::string& message);
 
 private:
     int End(ExitCode code);
+    std::string FailedAccessesText() const;
 
     Console& m_console;
     bool m_json;
     Json m_facts;
+    unsigned long m_failedAccesses = 0;
 };
 
 } // namespace bypassctl

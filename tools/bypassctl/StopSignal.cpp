@@ -42,6 +42,9 @@ void CatchStopRequests()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A dropped SSH session hangs up: stop as for SIGTERM rather than die
+    // with the watchdog armed.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 #endif

@@ -1,4 +1,4 @@
-// How keepalive learns that it should end: SIGINT or SIGTERM on Linux, a
+// How keepalive learns that it should end: SIGINT, SIGTERM or SIGHUP on Linux, a
 // console control event (Ctrl+C, Ctrl+Break, window close, logoff,
 // shutdown) on Windows.
 #pragma once

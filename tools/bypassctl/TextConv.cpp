@@ -1,6 +1,8 @@
 #include "TextConv.h"
 
 #include <cstddef>
+#include <cstring>
+#include <streambuf>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -29,7 +31,93 @@ std::string GbkToUtf8(const std::string& gbk)
     return utf8;
 }
 
+namespace {
+
+// The length of text's leading part that ends on a whole UTF-8 sequence: a
+// character cut between two writes waits for the rest.
+std::size_t WholeSequences(const std::string& text)
+{
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+        if ((byte & 0xC0) != 0x80) {
+            const std::size_t length = byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+            return length > back ? text.size() - back : text.size();
+        }
+    }
+    return text.size();
+}
+
+// Collects a line, then writes it to the console as UTF-16.
+class ConsoleBuffer : public std::streambuf {
+public:
+    explicit ConsoleBuffer(HANDLE console)
+        : m_console(console)
+    {
+    }
+    ~ConsoleBuffer() override { Write(); }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        m_pending += traits_type::to_char_type(c);
+        if (c == '\n')
+            Write();
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        m_pending.append(text, static_cast<std::size_t>(count));
+        if (std::memchr(text, '\n', static_cast<std::size_t>(count)))
+            Write();
+        return count;
+    }
+    int sync() override
+    {
+        Write();
+        return 0;
+    }
+
+private:
+    void Write()
+    {
+        const int whole = static_cast<int>(WholeSequences(m_pending));
+        if (whole == 0)
+            return;
+        const int wideLength = MultiByteToWideChar(CP_UTF8, 0, m_pending.data(), whole, nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, m_pending.data(), whole, wide.data(), wideLength);
+        DWORD written = 0;
+        WriteConsoleW(m_console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        m_pending.erase(0, static_cast<std::size_t>(whole));
+    }
+
+    HANDLE m_console;
+    std::string m_pending;
+};
+
+} // namespace
+
+ConsoleText::ConsoleText(std::ostream& stream, bool error)
+    : m_stream(stream)
+{
+    HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    // GetConsoleMode succeeds only on a console: a file or pipe keeps its bytes.
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+        return;
+    stream.flush();
+    m_console = std::make_unique<ConsoleBuffer>(handle);
+    m_previous = stream.rdbuf(m_console.get());
+}
+
 #else
+
+ConsoleText::ConsoleText(std::ostream& stream, bool /*error*/)
+    : m_stream(stream)
+{
+}
 
 std::string GbkToUtf8(const std::string& gbk)
 {
@@ -57,6 +145,14 @@ std::string GbkToUtf8(const std::string& gbk)
 }
 
 #endif
+
+ConsoleText::~ConsoleText()
+{
+    if (!m_previous)
+        return;
+    m_stream.flush();
+    m_stream.rdbuf(m_previous);
+}
 
 std::size_t DisplayWidth(const std::string& utf8)
 {

@@ -180,6 +180,7 @@ void KeepWatchdogAlive(Context& context)
     BoardSession session(context);
     const TimeoutVerdict timeout = PrepareArming(options, session);
     const int interval = KeepAliveInterval(options, timeout);
+    session.AdvertiseKeepalive();
     report.Set("action", ActionName(options.action));
     report.Set("timeout_seconds", options.timeout);
     report.Set("interval_seconds", interval);

@@ -1,12 +1,15 @@
 // bypassctl: the command-line tool for people who install and service the
 // appliances.
 #include "Cli.h"
+#include "TextConv.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    const bypassctl::ConsoleText out(std::cout, false);
+    const bypassctl::ConsoleText err(std::cerr, true);
     bypassctl::Console console{
         std::cout, std::cerr, stderr, bypassctl::ProcessStopSignal(), "/sys/module"};
     return bypassctl::RunBypassctl(args, console);
