@@ -53,25 +53,34 @@ std::vector<PortUse> With(std::initializer_list<PortUse> own, const PortUse (&sh
 // which is the watchdog only after an arming in this power cycle.
 const WatchdogStep kMsiEnable = {WatchdogEffect::Other,
     "reloads counter 0xF6 of the selected logical device with the stored timeout; starts "
-    "nothing: a deactivated watchdog stays deactivated, and only an arming selects device 8"};
+    "nothing: a deactivated watchdog stays deactivated, and only an arming selects the watchdog's "
+    "device"};
 const WatchdogStep kMsiDisable = {WatchdogEffect::Other,
     "deactivates the selected logical device (0x30 = 0), which it does not select: the "
     "watchdog once an arming selected device 8"};
 
 const WatchdogStep kNoWatchdog = {WatchdogEffect::Nothing, "nothing: no watchdog"};
 
-const WatchdogStep kLanxusEnable = {WatchdogEffect::Starts,
+// Every process starts the tool with a stop, which clears the seconds bit
+// and the routing: its EnableWDT starts a count of minutes whose expiry
+// does nothing.
+const WatchdogStep kLanxusEnable = {WatchdogEffect::Other,
     "writes the stored timeout to the count without the unit or the routing: the chip counts "
     "minutes unless an arming left the seconds bit set (a fresh process counts 5 minutes, "
     "expiry routed nowhere)"};
 const WatchdogStep kLanxusDisable
     = {WatchdogEffect::Stops, "stops it and clears the seconds bit and the routing"};
 
-// The two G41-NEXCOM boards share their tool class and board logic.
+// The two G41-NEXCOM boards share their tool class and board logic. The
+// tool writes codes of any length, but the NEXCOM logic is known to count
+// only codes 1 to 7 (the D525-NEXCOM tool holds its code there): 127 s is
+// the longest timeout whose count is known.
+constexpr int kNexcomLongestKnown = 127;
+
 BoardRow G41Nexcom(int type, const char* product, const char* platform)
 {
     return {type, product, platform, "C_G41_BypassTool_NEXCOM", Make<C_G41_BypassTool_NEXCOM>,
-        TimeoutForm::BitLengthCode, 1, INT_MAX, "port 0xF2", G41NexcomTimeoutCode,
+        TimeoutForm::BitLengthCode, 1, kNexcomLongestKnown, "port 0xF2", G41NexcomTimeoutCode,
         RestartExpiry::BoardChooses,
         {WatchdogEffect::Other,
             "writes the stored timeout's code to port 0xF2: restarts the count while the logic "
@@ -106,7 +115,7 @@ std::vector<BoardRow> MakeTable()
             With({{0x5E, B, RW}}, kMsiSio)},
         {4, "nexcom-1130", "D525-NEXCOM", "C_D525_BypassTool_NEXCOM",
             Make<C_D525_BypassTool_NEXCOM>, F::ClampedCode, 1, 64, "port 0xF2",
-            D525NexcomTimeoutCode, RestartExpiry::Armed,
+            D525NexcomTimeoutCode, RestartExpiry::CodeAsSeconds,
             {E::Starts, "arms the board logic's bypass watchdog with the stored timeout's code"},
             true, {E::Nothing, "nothing: it touches no port, neither watchdog stops"}, 1,
             {{0x2E, B, W}, {0x2F, B, W}, {0xF2, B, W}, {0xF3, B, W}}},

@@ -27,10 +27,12 @@ enum class TimeoutForm {
 
 // What expiry can do besides bypass.
 enum class RestartExpiry {
-    None,         // the hardware only knows expiry into bypass
-    Armed,        // SetWDTTimeout_ResartSys arms the restart output
-    BoardChooses, // both arming calls write the same bytes: the board logic
-                  // bypasses whatever action was asked
+    None,          // the hardware only knows expiry into bypass
+    Armed,         // SetWDTTimeout_ResartSys arms the restart output
+    CodeAsSeconds, // SetWDTTimeout_ResartSys gives the timeout's code to a
+                   // Super I/O counter of seconds: code c counts c seconds
+    BoardChooses,  // both arming calls write the same bytes: the board logic
+                   // bypasses whatever action was asked
 };
 
 // What a watchdog operation does to the hardware, read from the board's

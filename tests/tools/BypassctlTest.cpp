@@ -78,6 +78,14 @@ const Row kRows[] = {
     {{"identify", "--simulate", "MS-96C4"}, 0, "C_945GC_BypassTool_MS",
         {{"/product", "MS-96C4"}, {"/type", 5}, {"/simulated", true}}},
     {{"keepalive", "--help"}, 0, "Exit codes: 0 done; 2 bad usage", {}},
+    {{"wdt", "stop", "--help"}, 0, "Global options (before or after the command):\n  --version",
+        {}},
+    {{"--version"}, 0, "bypassctl 1.", {}},
+    // With a board, a timed command's help gives its timeouts.
+    {{"keepalive", "--help", "--simulate", "4"}, 0, "board type 4 (D525-NEXCOM): 1 to 64 seconds;",
+        {}},
+    {{"list", "--simulate", "12"}, 2, "cannot simulate unknown board type 12", {}},
+    {{"status", "foo", "--simulate", "6", "bar"}, 2, "unexpected arguments: foo bar", {}},
     // Refused before any port access.
     {{"--simulate", "6"}, 2, "A subcommand is required", {}},
     {{"bypas", "on", "--simulate", "6"}, 2, "unknown command 'bypas' (did you mean 'bypass'?)", {}},
@@ -97,8 +105,6 @@ const Row kRows[] = {
     {{"identify", "--simulate", ""}, 2, "names no board: an empty value would drive", {}},
     {{"status", "--simulate", "ms-96e3"}, 2, "cannot simulate unknown product \"ms-96e3\"", {}},
     {{"status", "--simulate", "\xff"}, 2, "cannot simulate unknown product", {{"/exit_code", 2}}},
-    {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "ten"}, 2, "--timeout",
-        {}},
     {{"wdt", "arm", "--simulate", "6", "--action", "reboot", "--timeout", "10"}, 2, "--action", {}},
     {{"bypass", "sideways", "--simulate", "6"}, 2, "sideways", {}},
     // The one-byte counter of the MSI boards: 1 to 255 s.
@@ -112,8 +118,6 @@ const Row kRows[] = {
         "wrap to Super I/O register 0xF6 = 0x00 (0 s)", {}},
     {{"wdt", "arm", "--simulate", "6", "--action", "bypass", "--timeout", "300"}, 2,
         "wrap to Super I/O register 0xF6 = 0x2C (44 s); allowed: 1 to 255 seconds", {}},
-    {{"wdt", "arm", "--simulate", "10", "--action", "bypass", "--timeout", "0"}, 2,
-        "would stop the watchdog", {}},
     // The largest codes: 64 s on the 1045 and D525-NEXCOM logic.
     {{"wdt", "arm", "--simulate", "1", "--action", "bypass", "--timeout", "64"}, 0, "code 0", {}},
     {{"wdt", "arm", "--simulate", "1", "--action", "bypass", "--timeout", "65"}, 2,
@@ -123,16 +127,36 @@ const Row kRows[] = {
         "clamped to code 7", {}},
     {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "30"}, 2,
         "shorter than the timeout of 30 s", {}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "0"}, 2,
+        "interval 0 s must be at least 1 s", {}},
+    // The NEXCOM logic counts codes up to 7.
+    {{"wdt", "kick", "--simulate", "7", "--timeout", "2000000000"}, 2,
+        "is longer than the board's logic is known to count; allowed: 1 to 127 seconds", {}},
     // Code 5 may mean 16 s on the NEXCOM board.
     {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "16"}, 2,
         "shorter than the 16 s the board may count for the timeout of 30 s", {}},
     // No watchdog, no bypass hardware, no restart expiry.
     {{"wdt", "stop", "--simulate", "5001"}, 4, "", {}},
-    {{"wdt", "kick", "--simulate", "5001"}, 4, "board type 5001 has no watchdog", {}},
+    {{"wdt", "kick", "--simulate", "5001", "--timeout", "5"}, 4, "board type 5001 has no watchdog",
+        {}},
     {{"bypass", "on", "--simulate", "NULL"}, 4, "", {}},
     {{"wdt", "arm", "--simulate", "5003", "--action", "restart", "--timeout", "9"}, 4, "", {}},
-    {{"wdt", "kick", "--simulate", "5003", "--action", "restart"}, 4,
+    {{"wdt", "kick", "--simulate", "5003", "--action", "restart", "--timeout", "9"}, 4,
         "cannot arm its watchdog to restart the system", {}},
+    {{"wdt", "arm", "--simulate", "8", "--action", "restart", "--timeout", "9"}, 4,
+        "its logic puts the ports into bypass on expiry", {}},
+    // The D525-NEXCOM board's DisableWDT touches no port.
+    {{"wdt", "stop", "--simulate", "4"}, 4, "cannot stop its watchdog", {}},
+    {{"keepalive", "--simulate", "4", "--timeout", "30"}, 0,
+        "cannot stop its watchdog: once keepalive ends it expires after the last re-arm: 16 s",
+        {{"/watchdog", "armed"}, {"/board_state/watchdog/running", true}}},
+    // EnableWDT starts nothing from a new process: it reads, or counts
+    // minutes to no end.
+    {{"wdt", "enable", "--simulate", "1"}, 4, "only reads port 0xF2", {}},
+    {{"wdt", "enable", "--simulate", "LX-H61NS"}, 4, "counts 5 minutes, expiry routed nowhere", {}},
+    {{"wdt", "enable", "--simulate", "4"}, 0, "watchdog started: 4 s on the hardware (5 s asked)",
+        {{"/hardware_seconds", 4}, {"/board_state/watchdog/seconds_left", 4}}},
+    {{"wdt", "kick", "--simulate", "6"}, 2, "wdt kick needs --timeout", {}},
     // Boards whose operation answers -1 after its whole sequence.
     {{"bypass", "on", "--simulate", "5"}, 5, "the board answered -1 to EnableBypass",
         {{"/result", -1}}},
@@ -143,19 +167,22 @@ const Row kRows[] = {
         "simulated watchdog: running, 30 s left, expiry action bypass",
         {{"/hardware", "Super I/O register 0xF6 = 0x1E (30 s)"},
             {"/board_state/relays", Json::array({"normal", "normal"})}}},
-    {{"wdt", "arm", "--simulate", "7", "--action", "restart", "--timeout", "30"}, 0,
-        "its own logic decides",
+    {{"wdt", "arm", "--simulate", "7", "--action", "bypass", "--timeout", "30"}, 0,
+        "watchdog armed: 16 s on the hardware (30 s asked), expiry puts the ports into bypass",
         {{"/hardware", "port 0xF2 = code 5, the board's step for 16-31 s"},
-            {"/action", "restart"}}},
+            {"/hardware_seconds", 16}}},
+    // The restart watchdog's chip counts the code in seconds.
+    {{"wdt", "arm", "--simulate", "4", "--action", "restart", "--timeout", "30"}, 0,
+        "watchdog armed: 5 s on the hardware (30 s asked), expiry restarts the system",
+        {{"/hardware_seconds", 5}, {"/board_state/watchdog/seconds_left", 5}}},
     // Port 0xF2 is 0 at power-on: bypass expiry, code 3, which counts 8 s.
-    {{"wdt", "arm", "--simulate", "1", "--action", "restart", "--timeout", "10"}, 0, "",
+    {{"wdt", "arm", "--simulate", "1", "--action", "restart", "--timeout", "10"}, 0,
+        "watchdog armed: 8 s on the hardware (10 s asked), expiry restarts the system",
         {{"/board_state/watchdog/seconds_left", 8}, {"/board_state/watchdog/action", "restart"}}},
-    // kick re-arms a new tool's stored 5 s through the action's slot.
-    {{"wdt", "kick", "--simulate", "6", "--action", "restart"}, 0, "",
-        {{"/timeout_seconds", 5}, {"/board_state/watchdog/action", "restart"},
-            {"/board_state/watchdog/seconds_left", 5}}},
-    {{"wdt", "enable", "--simulate", "1"}, 0, "hardware: nothing: EnableWDT only reads",
-        {{"/board_state/watchdog/running", false}}},
+    // kick re-arms with the timeout given, through the action's slot.
+    {{"wdt", "kick", "--simulate", "6", "--action", "restart", "--timeout", "60"}, 0, "",
+        {{"/timeout_seconds", 60}, {"/board_state/watchdog/action", "restart"},
+            {"/board_state/watchdog/seconds_left", 60}}},
     {{"bypass", "on", "--simulate", "8"}, 0, "",
         {{"/result", 0}, {"/bypass", "on"}, {"/board_state/relays", Json::array({"bypass"})}}},
     // The NEXCOM tool on G41-MS hardware moves no G41 relay.
@@ -165,6 +192,9 @@ const Row kRows[] = {
         {{"/board_state/relays", Json::array({"bypass", "bypass"})}}},
     {{"status", "--simulate", "MS-S0391"}, 0, "",
         {{"/description", "0xf0=0,0xf5=0,0xf6=0"}, {"/watchdog_supported", true},
+            {"/description_words",
+                "not armed (0xF0 bits 7 and 0 clear), watchdog disabled (0xF5 bit 5 clear), not "
+                "expired (0xF5 bit 6 clear), count 0 (0xF6)"},
             {"/timeout_seconds", 5}}},
     {{"status", "--simulate", "5001"}, 0, "",
         {{"/watchdog_supported", false}, {"/description", nullptr},
@@ -227,12 +257,12 @@ TEST(Bypassctl, IdentifyWarnsOfKernelWatchdogsAndRefusesUnknownBoards)
     EXPECT_EQ(real.trace + unknown.trace + nameless.trace, "");
 }
 
-TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheTimeoutUntilStoppedThenStops)
+TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops)
 {
     CountedStop stop(2);
     const Outcome kept = Ctl({"keepalive", "--simulate", "7", "--timeout", "30", "--json"}, &stop);
     EXPECT_EQ(kept.code, 0);
-    EXPECT_EQ(stop.waits, (std::vector<unsigned>{10, 10, 10}));
+    EXPECT_EQ(stop.waits, (std::vector<unsigned>{5, 5, 5}));
     EXPECT_EQ(Json::parse(kept.out)["rearms"], 2);
     // two re-arms with code 5, then the normal control byte
     EXPECT_NE(kept.trace.find("out8 F3 F7\nin8 F2 -> 05\nout8 F2 05\nin8 F3 -> F7\nout8 F3 F7\n"
@@ -242,8 +272,8 @@ TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheTimeoutUntilStoppedThenStops)
         << kept.trace;
 
     CountedStop soon(0);
-    const Outcome left = Ctl({"keepalive", "--simulate", "7", "--timeout", "4", "--interval", "3",
-                                 "--action", "restart", "--leave-armed"},
+    const Outcome left = Ctl(
+        {"keepalive", "--simulate", "7", "--timeout", "4", "--interval", "3", "--leave-armed"},
         &soon);
     EXPECT_EQ(soon.waits, (std::vector<unsigned>{3}));
     EXPECT_NE(left.text.find("simulated watchdog: running, 4 s left"), std::string::npos);

@@ -6,12 +6,17 @@
 #include "Cli.h"
 #include "Report.h"
 
+#include <climits>
 #include <string>
 
 namespace bypassctl {
 
 // Before identification: the board's type is not known yet.
 constexpr int kIdentify = -1;
+
+// A number of seconds the command line did not give (no one can type it:
+// numbers have at most 18 digits).
+constexpr long long kNotGiven = LLONG_MIN;
 
 // What the watchdog's expiry does.
 enum class ExpiryAction { Bypass, Restart };
@@ -23,8 +28,8 @@ struct Options {
     bool json = false;
     bool bypassOn = false;
     ExpiryAction action = ExpiryAction::Bypass;
-    int timeout = 0;
-    int interval = 0; // 0: a third of the timeout
+    long long timeout = kNotGiven;
+    long long interval = kNotGiven; // not given: a third of what the hardware counts
     bool leaveArmed = false;
 };
 

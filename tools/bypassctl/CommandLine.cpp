@@ -1,8 +1,10 @@
 // The command line: the table of commands, their options, and the dispatch
 // to the command that was given.
+#include "Board.h"
 #include "Cli.h"
 #include "Command.h"
 #include "DriverCommand.h"
+#include "TimeoutTable.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,11 +23,13 @@ const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no 
                                   "a failure (-1); 6 another bypassctl held the board.";
 
 // Numbers are read as decimal, as a technician types them: left to itself
-// the parser would read 030 as octal 24, take 0x1E, and make "" a 0.
+// the parser would read 030 as octal 24, take 0x1E, and make "" a 0. Up to
+// 18 digits fit the seconds, so a long number reaches the board's range
+// check, which names the seconds the board takes.
 std::string Decimal(const std::string& text)
 {
     const std::string digits = text.rfind('-', 0) == 0 ? text.substr(1) : text;
-    const bool plain = !digits.empty() && digits.size() <= 9
+    const bool plain = !digits.empty() && digits.size() <= 18
         && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
         && (digits == "0" || digits[0] != '0');
     return plain ? std::string()
@@ -65,8 +69,7 @@ CLI::Option* AddActionOption(CLI::App& command, Options& options)
 CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
 {
     return command.add_option("--timeout", options.timeout, "timeout in whole seconds")
-        ->check(Decimal, "")
-        ->required();
+        ->check(Decimal, "");
 }
 
 void AddBypassOptions(CLI::App& command, Options& options)
@@ -82,18 +85,24 @@ void AddBypassOptions(CLI::App& command, Options& options)
 void AddArmOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options)->required();
+    AddTimeoutOption(command, options)->required();
+}
+
+// The timeout is checked by the command, which says why it needs one.
+void AddKickOptions(CLI::App& command, Options& options)
+{
+    AddActionOption(command, options);
     AddTimeoutOption(command, options);
 }
 
-void AddKickOptions(CLI::App& command, Options& options) { AddActionOption(command, options); }
-
 void AddKeepAliveOptions(CLI::App& command, Options& options)
 {
-    AddTimeoutOption(command, options);
+    AddTimeoutOption(command, options)->required();
     AddActionOption(command, options);
     command
         .add_option("--interval", options.interval,
-            "seconds between re-arms, shorter than the timeout (default a third of it)")
+            "seconds between re-arms, at least 1 and shorter than what the hardware counts "
+            "(default a third of that)")
         ->check(Decimal, "");
     command.add_flag("--leave-armed", options.leaveArmed,
         "leave the watchdog armed when stopped, so it expires");
@@ -116,11 +125,14 @@ const CommandRow kCommands[] = {
     {"wdt", "drive the watchdog", nullptr, nullptr},
     {"wdt arm", "arm the watchdog with a timeout and an expiry action", ArmWatchdog, AddArmOptions},
     {"wdt kick",
-        "re-arm with the tool's stored timeout (5 s in a new bypassctl; keepalive re-arms with "
-        "its own)",
+        "re-arm the watchdog with the timeout it was armed with (--timeout is needed: a new "
+        "bypassctl does not know it)",
         KickWatchdog, AddKickOptions},
-    {"wdt enable", "start the watchdog with the tool's stored timeout", EnableWatchdog, nullptr},
-    {"wdt stop", "stop the watchdog", StopWatchdog, nullptr},
+    {"wdt enable",
+        "start the watchdog with a new bypassctl's stored timeout (5 s), where the board's "
+        "EnableWDT starts one",
+        EnableWatchdog, nullptr},
+    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog, nullptr},
     {"status", "show whether the board has a watchdog, the stored timeout and the board's own text",
         ShowStatus, nullptr},
     {"keepalive", "arm the watchdog and re-arm it until SIGINT or SIGTERM, then stop it",
@@ -171,16 +183,47 @@ std::string Suggestion(
     return closest ? " (did you mean '" + path + closest->get_name() + "'?)" : "";
 }
 
+// The options every command takes, as the help of each command lists them.
+std::string GlobalOptionsHelp(const CLI::App& app)
+{
+    const CLI::Formatter formatter;
+    std::string text = "Global options (before or after the command):\n";
+    for (const CLI::Option* option : app.get_options()) {
+        if (option != app.get_help_ptr())
+            text += formatter.make_option(option, false);
+    }
+    return text;
+}
+
+// The timeouts of the board that --type or --simulate names, if they name one.
+std::string BoardTimeoutsHelp(const Options& options)
+{
+    if (options.type == kIdentify && options.simulate.empty())
+        return "";
+    try {
+        const Board board = ChooseBoard(options);
+        return board.type == kIdentify ? "" : AcceptedTimeouts(board.type) + "\n\n";
+    } catch (const CommandError&) {
+        return "";
+    }
+}
+
 class CommandLine {
 public:
     explicit CommandLine(Options& options);
 
     // Throws CLI11's errors.
     void Parse(const std::vector<std::string>& args);
+    // Help and --version: the text, and for a command that takes a timeout
+    // the board's accepted timeouts.
+    int Answer(const CLI::Success& request, const Options& options, Console& console) const;
     int Exit(const CLI::Error& error, Console& console) const
     {
         return m_app.exit(error, console.out, console.err);
     }
+    // What went wrong, with the unexpected arguments in the order given
+    // (CLI11 lists them last one first).
+    std::string Problem(const CLI::ParseError& error) const;
     // The row of the command that was given, unless it was `driver`.
     const CommandRow& Given() const;
     const DriverCommand& Driver() const { return m_driver; }
@@ -201,7 +244,9 @@ CommandLine::CommandLine(Options& options)
 {
     m_app.footer(kExitCodeHelp);
     m_app.require_subcommand(1);
+    m_app.set_version_flag("--version", "bypassctl " BYPASSCTL_VERSION);
     AddBoardOptions(m_app, options);
+    const std::string commandFooter = GlobalOptionsHelp(m_app) + "\n" + kExitCodeHelp;
     for (const CommandRow& row : kCommands) {
         const std::string name = row.name;
         const std::size_t space = name.rfind(' ');
@@ -209,7 +254,7 @@ CommandLine::CommandLine(Options& options)
             = space == std::string::npos ? m_app : *m_commands.at(name.substr(0, space));
         CLI::App* command = parent.add_subcommand(name.substr(space + 1), row.description);
         command->fallthrough();
-        command->footer(kExitCodeHelp);
+        command->footer(commandFooter);
         if (!row.run)
             command->require_subcommand(1);
         if (row.addOptions)
@@ -224,6 +269,26 @@ void CommandLine::Parse(const std::vector<std::string>& args)
     // CLI11 takes the arguments last one first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     m_app.parse(reversed);
+}
+
+int CommandLine::Answer(const CLI::Success& request, const Options& options, Console& console) const
+{
+    for (const CommandRow& row : kCommands) {
+        CLI::App* command = m_commands.at(row.name);
+        if (command->parsed() && command->get_option_no_throw("--timeout"))
+            command->footer(BoardTimeoutsHelp(options) + command->get_footer());
+    }
+    return Exit(request, console);
+}
+
+std::string CommandLine::Problem(const CLI::ParseError& error) const
+{
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr)
+        return error.what();
+    std::string extras;
+    for (const std::string& arg : m_app.remaining(true))
+        extras += " " + arg;
+    return "unexpected arguments:" + extras;
 }
 
 const CommandRow& CommandLine::Given() const
@@ -274,16 +339,15 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
     CommandLine line(options);
     try {
         line.Parse(args);
-    } catch (const CLI::CallForHelp& help) {
-        return line.Exit(help, console);
+    } catch (const CLI::Success& request) {
+        return line.Answer(request, options, console);
     } catch (const CLI::ParseError& error) {
         Report report(console, std::find(args.begin(), args.end(), "--json") != args.end());
         report.Set("command", line.Reached());
         const std::string unknown = line.UnknownCommand(args);
         return report.Fail(kExitUsage,
-            unknown.empty()
-                ? std::string(error.what()) + " (bypassctl --help shows what is allowed)"
-                : unknown);
+            unknown.empty() ? line.Problem(error) + " (bypassctl --help shows what is allowed)"
+                            : unknown);
     }
     if (DriverCommandParsed(line.Driver()))
         return RunDriverCommand(line.Driver(), console);

@@ -17,21 +17,19 @@ struct TimeoutVerdict {
     // Accepted: the least time the hardware may count before it expires. A
     // logarithm code stands for a step of seconds, the board may wait as
     // little as the step's first.
-    int shortestSeconds = 0;
+    int hardwareSeconds = 0;
 };
 
-TimeoutVerdict JudgeTimeout(int type, int seconds);
+// The timeout as the arming for restart (restart set) or for bypass gives it
+// to the hardware.
+TimeoutVerdict JudgeTimeout(int type, bool restart, long long seconds);
 
-// True when arming with expiry action "restart" does something on the
-// board (the SMBus controller board only knows expiry into bypass).
-bool CanArmForRestart(int type);
+// The timeouts the board accepts and what its hardware counts for them, for
+// the help text; empty for a board without a watchdog.
+std::string AcceptedTimeouts(int type);
 
-// What EnableWDT gives the hardware on a board where it does not send the
-// stored timeout; null where it does.
-const char* EnableWithoutTimeout(int type);
-
-// True when the tool writes the same bytes for both expiry actions, so that
-// the board's own logic decides what expiry does (the G41-NEXCOM boards).
-bool BoardChoosesExpiry(int type);
+// Why the board cannot arm its watchdog to restart the system; empty where
+// it can.
+std::string WhyNoRestart(int type);
 
 } // namespace bypassctl

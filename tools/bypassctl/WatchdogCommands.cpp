@@ -1,13 +1,18 @@
 // The commands that drive the watchdog: arm, kick, enable and stop it, and
-// keep it alive until a stop is requested.
+// keep it alive until a stop is requested. Each says what the board's
+// hardware will do, which is not always what the operation's name promises.
 #include "BoardSession.h"
 #include "Command.h"
 #include "TimeoutTable.h"
+
+#include "boards/BoardTable.h"
 
 #include <algorithm>
 
 namespace bypassctl {
 namespace {
+
+using bypass::WatchdogEffect;
 
 bool Restarts(ExpiryAction action) { return action == ExpiryAction::Restart; }
 
@@ -38,78 +43,71 @@ BoardOperation Rearm(ExpiryAction action)
 
 const BoardOperation kDisable{"DisableWDT", [](CBypassTool& tool) { return tool.DisableWDT(); }};
 
-void RequireAction(ExpiryAction action, int type)
+const bypass::BoardRow& RowOf(const BoardSession& session)
 {
-    if (Restarts(action) && !CanArmForRestart(type))
-        throw CommandError{kExitUnsupported,
-            "board type " + std::to_string(type)
-                + " cannot arm its watchdog to restart the system; use --action bypass"};
+    return *bypass::FindBoard(session.Type());
 }
 
-// The hardware's form of the timeout, or exit 2 before any port is touched.
-TimeoutVerdict AcceptedTimeout(int type, int seconds)
+// What arming needs of the board, checked before any port is touched: the
+// hardware's form of the timeout, or exit 2 or 4.
+TimeoutVerdict PrepareArming(const Options& options, BoardSession& session)
 {
-    TimeoutVerdict verdict = JudgeTimeout(type, seconds);
+    session.RequireWatchdog();
+    const std::string noRestart = WhyNoRestart(session.Type());
+    if (Restarts(options.action) && !noRestart.empty())
+        throw CommandError{kExitUnsupported, noRestart};
+    TimeoutVerdict verdict
+        = JudgeTimeout(session.Type(), Restarts(options.action), options.timeout);
     if (!verdict.accepted)
         throw CommandError{kExitUsage, verdict.text};
     return verdict;
 }
 
-// What arming needs of the board, checked before any port is touched; the
-// hardware's form of the timeout.
-TimeoutVerdict PrepareArming(const Options& options, BoardSession& session)
+// "16 s on the hardware (30 s asked)": what the hardware counts first, the
+// figure asked for beside it where the two differ.
+std::string HardwareSeconds(long long asked, const TimeoutVerdict& hardware)
 {
-    session.RequireWatchdog();
-    RequireAction(options.action, session.Type());
-    return AcceptedTimeout(session.Type(), options.timeout);
+    const std::string seconds = std::to_string(hardware.hardwareSeconds) + " s";
+    if (hardware.hardwareSeconds == asked)
+        return seconds;
+    return seconds + " on the hardware (" + std::to_string(asked) + " s asked)";
 }
 
-void NoteBoardChosenExpiry(Report& report, int type)
+void SetTimeoutFacts(Report& report, long long asked, const TimeoutVerdict& hardware)
 {
-    if (!BoardChoosesExpiry(type))
-        return;
-    const char* note = "this board gets the same bytes for both actions: its own logic decides "
-                       "what expiry does";
-    report.Set("note", note);
-    report.Say(std::string("note: ") + note);
+    report.Set("timeout_seconds", asked);
+    report.Set("hardware_seconds", hardware.hardwareSeconds);
+    report.Set("hardware", hardware.text);
 }
 
-// A new tool holds the library's initial timeout, so the stored-timeout
-// operations of a fresh bypassctl use it: say which, and what it becomes.
-// withoutTimeout, where given, tells what the operation gives a board that
-// does not send the stored timeout.
-// With rearming set, the operation re-arms for the command line's --action,
-// which the board must be able to take.
-void StoredTimeoutOperation(Context& context, const char* verb, const BoardOperation& operation,
-    const char* (*withoutTimeout)(int type), bool rearming = false)
+// Arms (or, for kick, re-arms) with the command line's timeout and action.
+void ArmWith(Context& context, const char* verb)
 {
+    const Options& options = context.options;
     Report& report = context.report;
     BoardSession session(context);
-    session.RequireWatchdog();
-    if (rearming)
-        RequireAction(context.options.action, session.Type());
-    const int seconds = session.Tool().GetTimeoutSecond();
-    const char* sent = withoutTimeout ? withoutTimeout(session.Type()) : nullptr;
-    const std::string hardware = sent ? sent : JudgeTimeout(session.Type(), seconds).text;
-    report.Set("timeout_seconds", seconds);
-    report.Set("hardware", hardware);
-    session.Run(operation);
-    report.Say(std::string(verb) + " with the tool's stored timeout, " + std::to_string(seconds)
-        + " s (a new tool's default; use wdt arm for another)");
-    report.Say("hardware: " + hardware);
+    const TimeoutVerdict hardware = PrepareArming(options, session);
+    report.Set("action", ActionName(options.action));
+    SetTimeoutFacts(report, options.timeout, hardware);
+    session.Run(Arm(options.action, static_cast<int>(options.timeout)));
+    report.Say(std::string("watchdog ") + verb + ": " + HardwareSeconds(options.timeout, hardware)
+        + ", " + ExpiryText(options.action));
+    report.Say("hardware: " + hardware.text);
     session.ReportState();
 }
 
-// Default a third of the timeout; it must leave time to re-arm before expiry,
-// also on a board whose code rounds the timeout down.
+// Default a third of what the hardware counts; it must leave time to re-arm
+// before expiry, also on a board whose code rounds the timeout down.
 int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
 {
-    const int interval = options.interval ? options.interval : std::max(1, options.timeout / 3);
-    if (interval >= 1 && interval < options.timeout && interval < timeout.shortestSeconds)
-        return interval;
+    const long long interval = options.interval != kNotGiven
+        ? options.interval
+        : std::max(1, timeout.hardwareSeconds / 3);
+    if (interval >= 1 && interval < timeout.hardwareSeconds)
+        return static_cast<int>(interval);
     std::string limit = "the timeout of " + std::to_string(options.timeout) + " s";
-    if (timeout.shortestSeconds < options.timeout)
-        limit = "the " + std::to_string(timeout.shortestSeconds) + " s the board may count for "
+    if (timeout.hardwareSeconds < options.timeout)
+        limit = "the " + std::to_string(timeout.hardwareSeconds) + " s the board may count for "
             + limit;
     throw CommandError{kExitUsage,
         "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
@@ -132,44 +130,69 @@ const char* RearmUntilStopped(
     return nullptr;
 }
 
+bool CanStop(const BoardSession& session)
+{
+    return RowOf(session).disableWdt.effect != WatchdogEffect::Nothing;
+}
+
 } // namespace
 
-void ArmWatchdog(Context& context)
-{
-    const Options& options = context.options;
-    Report& report = context.report;
-    BoardSession session(context);
-    const std::string hardware = PrepareArming(options, session).text;
-    report.Set("action", ActionName(options.action));
-    report.Set("timeout_seconds", options.timeout);
-    report.Set("hardware", hardware);
-    session.Run(Arm(options.action, options.timeout));
-    report.Say(
-        "watchdog armed: " + std::to_string(options.timeout) + " s, " + ExpiryText(options.action));
-    report.Say("hardware: " + hardware);
-    NoteBoardChosenExpiry(report, session.Type());
-    session.ReportState();
-}
+void ArmWatchdog(Context& context) { ArmWith(context, "armed"); }
 
+// A new bypassctl holds only the library's initial timeout: the re-arm
+// needs the one the watchdog runs with, or it would silently change it.
 void KickWatchdog(Context& context)
 {
-    context.report.Set("action", ActionName(context.options.action));
-    StoredTimeoutOperation(
-        context, "watchdog re-armed", Rearm(context.options.action), nullptr, true);
+    if (context.options.timeout == kNotGiven)
+        throw CommandError{kExitUsage,
+            "wdt kick needs --timeout SECONDS, the timeout the watchdog was armed with: a new "
+            "bypassctl holds only the library's 5 s default, and re-arming with it would cut a "
+            "longer timeout short"};
+    ArmWith(context, "re-armed");
 }
 
+// EnableWDT gives the hardware the tool's stored timeout, which in a new
+// bypassctl is the library's initial 5 s; only where it starts a watchdog
+// from there is it run.
 void EnableWatchdog(Context& context)
 {
-    StoredTimeoutOperation(context, "watchdog started",
-        {"EnableWDT", [](CBypassTool& tool) { return tool.EnableWDT(); }}, EnableWithoutTimeout);
+    Report& report = context.report;
+    BoardSession session(context);
+    session.RequireWatchdog();
+    const bypass::WatchdogStep& step = RowOf(session).enableWdt;
+    if (step.effect != WatchdogEffect::Starts)
+        throw CommandError{kExitUnsupported,
+            "board type " + std::to_string(session.Type())
+                + " cannot start its watchdog with wdt enable from a new bypassctl (EnableWDT: "
+                + step.what + "); use wdt arm"};
+    const int stored = session.Tool().GetTimeoutSecond();
+    const TimeoutVerdict hardware = JudgeTimeout(session.Type(), false, stored);
+    SetTimeoutFacts(report, stored, hardware);
+    report.Set("effect", step.what);
+    session.Run({"EnableWDT", [](CBypassTool& tool) { return tool.EnableWDT(); }});
+    report.Say("watchdog started: " + HardwareSeconds(stored, hardware)
+        + ", from the stored timeout of a new bypassctl (use wdt arm for another)");
+    report.Say("hardware: " + hardware.text);
+    report.Say(std::string("EnableWDT: ") + step.what);
+    session.ReportState();
 }
 
 void StopWatchdog(Context& context)
 {
     BoardSession session(context);
     session.RequireWatchdog();
+    const bypass::WatchdogStep& step = RowOf(session).disableWdt;
+    if (!CanStop(session))
+        throw CommandError{kExitUnsupported,
+            "board type " + std::to_string(session.Type())
+                + " cannot stop its watchdog (DisableWDT: " + step.what
+                + "); an armed watchdog expires when the count it was last armed with runs out, "
+                  "with the action it was armed with"};
+    context.report.Set("effect", step.what);
     session.Run(kDisable);
-    context.report.Say("watchdog stopped");
+    context.report.Say(
+        std::string(step.effect == WatchdogEffect::Stops ? "watchdog stopped: " : "DisableWDT: ")
+        + step.what);
     session.ReportState();
 }
 
@@ -182,30 +205,36 @@ void KeepWatchdogAlive(Context& context)
     const int interval = KeepAliveInterval(options, timeout);
     session.AdvertiseKeepalive();
     report.Set("action", ActionName(options.action));
-    report.Set("timeout_seconds", options.timeout);
+    SetTimeoutFacts(report, options.timeout, timeout);
     report.Set("interval_seconds", interval);
-    report.Set("hardware", timeout.text);
+    const std::string expiry
+        = HardwareSeconds(options.timeout, timeout) + ", " + ExpiryText(options.action);
+    const bool canStop = CanStop(session);
+    if (!canStop && !options.leaveArmed)
+        report.Warn("board type " + std::to_string(session.Type())
+            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
+            + expiry);
 
     context.console.stop.Listen();
-    const BoardOperation arm = Arm(options.action, options.timeout);
+    const BoardOperation arm = Arm(options.action, static_cast<int>(options.timeout));
     int result = session.Call(arm);
-    report.Say("watchdog armed: " + std::to_string(options.timeout) + " s, "
-        + ExpiryText(options.action) + "; re-arming every " + std::to_string(interval)
+    report.Say("watchdog armed: " + expiry + "; re-arming every " + std::to_string(interval)
         + " s until SIGINT or SIGTERM");
     report.Say("hardware: " + timeout.text);
-    NoteBoardChosenExpiry(report, session.Type());
     int rearms = 0;
     const char* failed = result < 0
         ? arm.name
         : RearmUntilStopped(session, options.action, interval, result, rearms);
     report.Set("rearms", rearms);
-    // Even after a failure the watchdog may be counting: stop it unless told not to.
-    const bool leaveArmed = options.leaveArmed;
+    // Even after a failure the watchdog may be counting: stop it unless told
+    // not to, or the board cannot.
+    const bool leaveArmed = options.leaveArmed || !canStop;
     report.Set("watchdog", leaveArmed ? "armed" : "stopped");
     const int stopResult = leaveArmed ? 0 : session.Call(kDisable);
     report.Set("result", failed ? result : stopResult);
     report.Say("re-armed " + std::to_string(rearms) + " times; watchdog "
-        + (leaveArmed ? "left armed" : "stopped"));
+        + (leaveArmed ? "left armed" : "stopped")
+        + (canStop ? "" : " (this board cannot stop it)"));
     session.ReportState();
     if (failed)
         CheckResult(result, failed);
