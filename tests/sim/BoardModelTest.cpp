@@ -56,9 +56,8 @@ struct Appliance {
         std::string text;
         for (Relay relay : board->Relays())
             text += relay == Relay::Bypass ? 'B' : 'N';
-        const WatchdogState w = board->Watchdog();
-        text
-            += w.running ? kActions[int(w.action)] + std::to_string(w.seconds) + " s" : ", stopped";
+        const auto [running, action, seconds] = board->Watchdog();
+        text += running ? kActions[int(action)] + std::to_string(seconds) + " s" : ", stopped";
         if (board->Restarts())
             text += ", restarts " + std::to_string(board->Restarts());
         return board->RuleViolations().empty() ? text : text + ", " + board->RuleViolations()[0];
@@ -153,8 +152,7 @@ TEST(BoardModels, QuirksOfTheBoards)
         // controller takes for a strobe with state 1 while GPIO 46 still
         // addresses segment 0.
         {10, {"lines-low", "init"},
-            "BN, stopped, relay latch lines changed with the rising edge of "
-            "its strobe"},
+            "BN, stopped, relay latch lines changed with the rising edge of its strobe"},
         // The SMBus re-arming leaves an expired bypass in place.
         {5003, {"init", "arm-bypass-10", "wait-10000", "kick-bypass"}, "BBB, bypass in 10 s"},
     };
