@@ -4,6 +4,8 @@
 #
 #   scripts/faults/run.sh [-p PRESET] [-w COPY] [ID...]   (default: linux, all faults)
 #
+# FAULTS names another list of the same form (scripts/faults/model-faults.txt).
+#
 # -w reuses the copy an earlier run left (its build is then incremental).
 #
 # The valgrind session is left out: it looks for memory errors, not for
@@ -13,7 +15,7 @@ preset=linux work=
 while getopts p:w: o; do case $o in p) preset=$OPTARG;; w) work=$OPTARG;; *) exit 2;; esac; done
 shift $((OPTIND - 1))
 top=$(git rev-parse --show-toplevel) || exit 2
-list="$top/scripts/faults/faults.txt"
+list=$(realpath "${FAULTS:-$top/scripts/faults/faults.txt}")
 if [ -z "$work" ]; then
   work=$(mktemp -d /tmp/faults.XXXXXX)
   git -C "$top" archive HEAD | tar -x -C "$work"
