@@ -7,19 +7,22 @@
 // MsiDisableWDT and MsiEnableWDT: the caller holds an MsiConfigMode.
 #pragma once
 
-#include "framework/BypassTool.h"
-
 #include <cstdint>
 
 namespace bypass {
 
-// ApplyBypassMode's modes on the device-8 boards, one per slot.
+// ApplyBypassMode's modes, one per slot.
 enum MsiBypassMode {
     kMsiBypassNow = 0,     // EnableBypass
     kMsiNormal = 1,        // DisableBypass
     kMsiArmForRestart = 2, // SetWDTTimeout_ResartSys
     kMsiArmForBypass = 3,  // SetWDTTimeout_Bypass
 };
+
+// Global register 0x07 selects the logical device; 0xF6 of the watchdog's
+// device is its counter on every MSI board.
+constexpr std::uint8_t kMsiRegLogicalDevice = 0x07;
+constexpr std::uint8_t kMsiRegCounter = 0xF6;
 
 // Expiry actions of device 8, register 0xF5.
 constexpr std::uint8_t kMsiExpiryRestart = 0x02;
@@ -60,10 +63,11 @@ void MsiStopWdtCounter();
 // Clears the timeout status, activates the device and loads action and count.
 void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout);
 
-// DisableWDT and EnableWDT of the device-8 boards, each a whole pass through
-// configuration mode on whatever logical device is selected. They answer 0.
+// DisableWDT of the device-8 boards and EnableWDT of every MSI board (with
+// the stored timeout), each a whole pass through configuration mode on
+// whatever logical device is selected. They answer 0.
 int MsiDisableWDT();
-int MsiEnableWDT(const CBypassTool& tool);
+int MsiEnableWDT(int nSecond);
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);
