@@ -27,6 +27,18 @@ constexpr std::uint8_t kLatchGate = 0x80;
 constexpr unsigned kStrobeHighMs = 150;
 constexpr unsigned kStrobeSettleMs = 100;
 
+// Raises the latch strobe (mask on port) for 150 ms, then lowers it and
+// lets the relays settle for 100 ms.
+void PulseLatchStrobe(std::uint16_t port, std::uint8_t mask)
+{
+    const std::uint8_t raised = static_cast<std::uint8_t>(inportb(port) | mask);
+    outportb(port, raised);
+    SleepMs(kStrobeHighMs);
+    // the strobe is released from the value written, not re-read
+    outportb(port, static_cast<std::uint8_t>(raised & ~mask));
+    SleepMs(kStrobeSettleMs);
+}
+
 } // namespace
 
 std::uint8_t MsiTimeoutByte(int nSecond) { return static_cast<std::uint8_t>(nSecond); }
@@ -105,14 +117,11 @@ std::uint8_t MsiMoveBit(int value, int from, int to)
 
 bool MsiLatchGateOpen() { return (inportb(kLatchGatePort) & kLatchGate) != 0; }
 
-void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask)
+void MsiLatchRelayState(const MsiLatchLines& lines, int nBypass)
 {
-    const std::uint8_t raised = static_cast<std::uint8_t>(inportb(port) | mask);
-    outportb(port, raised);
-    SleepMs(kStrobeHighMs);
-    // the strobe is released from the value written, not re-read
-    outportb(port, static_cast<std::uint8_t>(raised & ~mask));
-    SleepMs(kStrobeSettleMs);
+    ModifyPortByte(lines.dataPort, 0x08, MsiMoveBit(nBypass, 0, 3) | lines.enables);
+    SleepMs(lines.setupMs);
+    PulseLatchStrobe(lines.strobePort, lines.strobe);
 }
 
 } // namespace bypass

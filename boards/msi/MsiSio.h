@@ -76,9 +76,20 @@ std::uint8_t MsiMoveBit(int value, int from, int to);
 // bit 7 of chipset GPIO port 0x48C reads 1.
 bool MsiLatchGateOpen();
 
-// Raises the latch strobe (mask on port) for 150 ms, then lowers it and
-// lets the relays settle for 100 ms.
-void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask);
+// Where a board's relay latch takes the relay state and the strobe.
+struct MsiLatchLines {
+    std::uint16_t dataPort; // the relay state goes to bit 3
+    std::uint8_t enables;   // latch enable bits of the data port, set by every latch
+    unsigned setupMs;       // the state settles this long before the strobe
+    std::uint16_t strobePort;
+    std::uint8_t strobe;
+};
+
+// The end of a latch cycle, once the segment's address is on the lines: the
+// relay state (1 bypass) and the enables on the data port, the set-up pause,
+// then the strobe raised for 150 ms and lowered, and 100 ms for the relays
+// to settle.
+void MsiLatchRelayState(const MsiLatchLines& lines, int nBypass);
 
 // The mode sequences of the boards whose relays sit behind the GPIO latch,
 // with device 8 selected first in every mode. latchRelays(nBypass) latches
