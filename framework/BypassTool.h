@@ -5,6 +5,15 @@
 
 #include "framework/BypassInfo.h"
 
+#ifdef _WIN32
+// mingw-w64 GCC gives every type_info object of a translation unit the
+// attribute list of the first one it creates there. Were that CBypassTool's,
+// which dllexport marks, the type information of every class defined after
+// it (each board's tool) would be exported as well; std::exception, defined
+// in <exception>, comes first instead.
+#include <exception>
+#endif
+
 class BYPASSTOOL_API CBypassTool {
 public:
     explicit CBypassTool(int nBypassType);

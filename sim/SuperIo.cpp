@@ -96,37 +96,37 @@ void W83627ProtocolChip::IndexByte(std::uint8_t value)
     m_index = value;
 }
 
-W83627Chip::W83627Chip() { SetRegister(0, 0x2D, 0x01); }
+std::uint8_t W83627ProtocolChip::RegisterRead(std::uint8_t device, std::uint8_t reg)
+{
+    if (device == m_watchdogDevice && reg == 0xF6)
+        return std::uint8_t(m_count.UnitsLeft());
+    return Register(device, reg);
+}
+
+void W83627ProtocolChip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
+{
+    SuperIoChip::RegisterWritten(device, reg, value);
+    if (device == m_watchdogDevice && reg == 0xF6)
+        m_count.Load(value, (Register(device, 0xF5) & 0x08) ? kMinuteMs : kSecondMs);
+}
+
+W83627Chip::W83627Chip()
+    : W83627ProtocolChip(8)
+{
+    SetRegister(0, 0x2D, 0x01);
+}
 
 void W83627Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
 {
-    if (device != 8 || reg < 0x30) {
-        SuperIoChip::RegisterWritten(device, reg, value);
+    if (device != 8 || reg != 0xF7) {
+        W83627ProtocolChip::RegisterWritten(device, reg, value);
         return;
     }
-    switch (reg) {
-    case 0xF6:
-        SetRegister(8, reg, value);
-        m_count.Load(value, (Register(8, 0xF5) & 0x08) ? kMinuteMs : kSecondMs);
-        break;
-    case 0xF7: {
-        // Status bit 4 only clears; the force bit 5 never reads back as 1.
-        const std::uint8_t status = Register(8, 0xF7) & value & 0x10;
-        SetRegister(8, reg, std::uint8_t((value & ~0x30) | status));
-        if ((value & 0x20) && Active())
-            Expire();
-        break;
-    }
-    default:
-        SetRegister(8, reg, value);
-    }
-}
-
-std::uint8_t W83627Chip::RegisterRead(std::uint8_t device, std::uint8_t reg)
-{
-    if (device == 8 && reg == 0xF6)
-        return std::uint8_t(m_count.UnitsLeft());
-    return Register(device, reg);
+    // Status bit 4 only clears; the force bit 5 never reads back as 1.
+    const std::uint8_t status = Register(8, 0xF7) & value & 0x10;
+    SetRegister(8, reg, std::uint8_t((value & ~0x30) | status));
+    if ((value & 0x20) && Active())
+        Expire();
 }
 
 void W83627Chip::Run(unsigned long long ms)
@@ -143,35 +143,20 @@ void W83627Chip::Expire()
         Fire();
 }
 
-F71Chip::F71Chip() { SetRegister(7, 0x30, 0x01); }
+F71Chip::F71Chip()
+    : W83627ProtocolChip(7)
+{
+    SetRegister(7, 0x30, 0x01);
+}
 
 void F71Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
 {
-    if (device != 7 || reg < 0x30) {
-        SuperIoChip::RegisterWritten(device, reg, value);
-        return;
-    }
-    switch (reg) {
-    case 0xF5: {
+    if (device == 7 && reg == 0xF5) {
         // Writing 1 to the status bit 6 clears it; writing 0 keeps it.
         const std::uint8_t status = Register(7, 0xF5) & ~value & 0x40;
-        SetRegister(7, reg, std::uint8_t((value & ~0x40) | status));
-        break;
+        value = std::uint8_t((value & ~0x40) | status);
     }
-    case 0xF6:
-        SetRegister(7, reg, value);
-        m_count.Load(value, (Register(7, 0xF5) & 0x08) ? kMinuteMs : kSecondMs);
-        break;
-    default:
-        SetRegister(7, reg, value);
-    }
-}
-
-std::uint8_t F71Chip::RegisterRead(std::uint8_t device, std::uint8_t reg)
-{
-    if (device == 7 && reg == 0xF6)
-        return std::uint8_t(m_count.UnitsLeft());
-    return Register(device, reg);
+    W83627ProtocolChip::RegisterWritten(device, reg, value);
 }
 
 void F71Chip::Run(unsigned long long ms)

@@ -68,26 +68,36 @@ private:
 };
 
 // The W83627 family's protocol at 0x4E/0x4F: 0x87 twice to enter, 0xAA on
-// the index port to leave.
+// the index port to leave. The watchdog's logical device differs per chip;
+// in it, 0xF6 is the counter (it counts down and reads back the units left)
+// and bit 3 of 0xF5 makes it count minutes.
 class W83627ProtocolChip : public SuperIoChip {
 public:
-    W83627ProtocolChip()
+    unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
+
+protected:
+    explicit W83627ProtocolChip(std::uint8_t watchdogDevice)
         : SuperIoChip(0x4E)
+        , m_watchdogDevice(watchdogDevice)
     {
     }
 
-protected:
     void KeyByte(std::uint8_t value) override;
     void IndexByte(std::uint8_t value) override;
+    // A count written to 0xF6 is counted down from then on.
+    void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
+    std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override;
+
+    Countdown m_count;
 
 private:
+    std::uint8_t m_watchdogDevice;
     bool m_firstKey = false;
 };
 
 // The watchdog of the W83627 family, logical device 8: 0x30 bit 0 activates
-// the device, 0xF5 bit 1 chooses restart over the board's bypass wiring and
-// bit 3 counts minutes, 0xF6 is the counter (it counts down and reads back
-// the units left), 0xF7 bit 4 the timeout status (set on expiry, writes can
+// the device, 0xF5 bit 1 chooses restart over the board's bypass wiring,
+// 0xF7 bit 4 the timeout status (set on expiry, writes can
 // only clear it) and bit 5 forces expiry at once. The watchdog output
 // shares its pin with a GPIO line: it reaches the board only while global
 // register 0x2D bit 0 is clear, and the firmware leaves it set.
@@ -97,19 +107,15 @@ public:
 
     void Run(unsigned long long ms) override;
     bool WatchdogRunning() const override { return Active() && m_count.Running(); }
-    unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
     bool RestartOnExpiry() const { return (Register(8, 0xF5) & 0x02) != 0; }
     bool OutputOnPin() const { return (Register(0, 0x2D) & 0x01) == 0; }
 
 protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
-    std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override;
 
 private:
     bool Active() const { return (Register(8, 0x30) & 0x01) != 0; }
     void Expire();
-
-    Countdown m_count;
 };
 
 // The H61 board's chip: the same keys at 0x4E/0x4F, with the watchdog in
@@ -123,20 +129,16 @@ public:
 
     void Run(unsigned long long ms) override;
     bool WatchdogRunning() const override { return Enabled() && m_count.Running(); }
-    unsigned long long WatchdogSecondsLeft() const override { return m_count.SecondsLeft(); }
     bool OutputEnabled() const { return (Register(7, 0xF0) & 0x80) != 0; }
 
 protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
-    std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override;
 
 private:
     bool Enabled() const
     {
         return (Register(7, 0x30) & 0x01) != 0 && (Register(7, 0xF5) & 0x20) != 0;
     }
-
-    Countdown m_count;
 };
 
 // The ITE IT87 protocol at 0x2E/0x2F: 0x87 0x01 0x55 0x55 to enter, bit 1 of

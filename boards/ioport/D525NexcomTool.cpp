@@ -1,18 +1,18 @@
 #include "boards/ioport/D525NexcomTool.h"
 
 #include "boards/ioport/Ite87.h"
+#include "boards/ioport/NexcomLogic.h"
 #include "boards/ioport/TimeoutCode.h"
 #include "portio/PortBackend.h"
 
 namespace {
 
-constexpr std::uint16_t kTimeoutPort = 0xF2;
-constexpr std::uint16_t kControlPort = 0xF3;
+using namespace bypass::nexcom;
 
-// Control bytes; bits 7-6 are 11 armed, 01 bypass, 10 normal.
-constexpr std::uint8_t kControlArmed = 0xFF;
-constexpr std::uint8_t kControlBypass = 0x41;
-constexpr std::uint8_t kControlNormal = 0x81;
+// This board's logic wants the low bits all set when armed, else bit 0 only.
+constexpr std::uint8_t kControlArmed = kStateArmed | 0x3F;
+constexpr std::uint8_t kControlBypass = kStateBypass | 0x01;
+constexpr std::uint8_t kControlNormal = kStateNormal | 0x01;
 
 std::uint8_t LowByte(int value) { return static_cast<std::uint8_t>(value); }
 

@@ -1,17 +1,12 @@
 #include "boards/ioport/G41NexcomTool.h"
 
+#include "boards/ioport/NexcomLogic.h"
 #include "boards/ioport/TimeoutCode.h"
 #include "portio/PortBackend.h"
 
 namespace {
 
-constexpr std::uint16_t kTimeoutPort = 0xF2;
-constexpr std::uint16_t kControlPort = 0xF3;
-
-// Bits 7-6 of the control byte.
-constexpr int kStateNormal = 0x80;
-constexpr int kStateArmed = 0xC0;
-constexpr int kStateBypass = 0x40;
+using namespace bypass::nexcom;
 
 // Bits 5-0 of the control byte: the "NSA3110" board (type 7) and the
 // "Eaglelake" board.

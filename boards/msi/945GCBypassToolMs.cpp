@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::uint16_t kBypassPort = 0x5E;
 constexpr std::uint8_t kRelayBits = 0x03;
-constexpr std::uint8_t kRegCounter = 0xF6;
 
 // Both relay bits together; the other bits are written back as read.
 void SetBypassPort(int nOn) { ModifyPortByte(kBypassPort, kRelayBits, nOn ? kRelayBits : 0x00); }
@@ -33,7 +32,7 @@ void C_945GC_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
     case kMsiNormal:
         // this board zeroes the counter before clearing the status
         SetBypassPort(0);
-        MsiSioWrite(kRegCounter, 0x00);
+        MsiSioWrite(kMsiRegCounter, 0x00);
         MsiClearWdtStatus();
         break;
     case kMsiArmForRestart:

@@ -10,11 +10,9 @@ using namespace bypass;
 
 namespace {
 
-constexpr std::uint8_t kRegLogicalDevice = 0x07;
 constexpr std::uint8_t kWdtDevice = 0x07;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
-constexpr std::uint8_t kRegCounter = 0xF6;
 constexpr std::uint8_t kExpired = 0x40; // 0xF5 bit 6
 
 // One bank of 32 PCH GPIO lines: select (1 = GPIO), direction (0 = output)
@@ -46,7 +44,7 @@ void ModifyRegister(std::uint8_t reg, std::uint8_t clear, std::uint8_t set)
     MsiSioWrite(reg, Modified(MsiSioRead(reg), clear, set));
 }
 
-void SelectWdtDevice() { MsiSioWrite(kRegLogicalDevice, kWdtDevice); }
+void SelectWdtDevice() { MsiSioWrite(kMsiRegLogicalDevice, kWdtDevice); }
 
 bool WdtExpired() { return (MsiSioRead(kRegWdtControl) & kExpired) != 0; }
 
@@ -57,11 +55,11 @@ void StopWdt()
     ModifyRegister(kRegWdtControl, 0x20, kExpired);
 }
 
-void ArmWdt(int nSecond)
+void ArmWdt(std::uint8_t nTimeout)
 {
     ModifyRegister(kRegWdtMode, 0x00, 0x81);
     ModifyRegister(kRegWdtControl, 0x00, 0x60);
-    MsiSioWrite(kRegCounter, MsiTimeoutByte(nSecond));
+    MsiSioWrite(kMsiRegCounter, nTimeout);
 }
 
 // Makes PCH GPIO line nGpio (0-63) an output and drives it to nLevel (0 or 1).
@@ -103,7 +101,7 @@ void LatchNormal(bool expired)
 } // namespace
 
 C_H61_BypassTool_MS::C_H61_BypassTool_MS(int nBypassType)
-    : CBypassTool(nBypassType)
+    : CMsiSioBypassTool(nBypassType, {0, 0})
 {
 }
 
@@ -114,50 +112,33 @@ int C_H61_BypassTool_MS::DisableWDT()
     return 0;
 }
 
-// The counter reload is the same register write as on the device-8 boards.
-int C_H61_BypassTool_MS::EnableWDT() { return MsiEnableWDT(*this); }
-
-int C_H61_BypassTool_MS::SetWDTTimeout_Bypass(int, int nSecond)
+void C_H61_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
 {
-    m_nTimeoutSecond = nSecond;
-    MsiConfigMode sio;
     SelectWdtDevice();
-    LatchNormal(WdtExpired());
-    ArmWdt(nSecond);
-    return 0;
+    switch (nMode) {
+    case kMsiBypassNow:
+        StopWdt();
+        WriteRelayState(1, 1);
+        break;
+    case kMsiNormal: {
+        // the expiry status is taken before stopping, which writes it back as 1
+        const bool expired = WdtExpired();
+        StopWdt();
+        LatchNormal(expired);
+        break;
+    }
+    case kMsiArmForRestart:
+        WriteRelayState(0, 0);
+        ArmWdt(nTimeout);
+        break;
+    case kMsiArmForBypass:
+        LatchNormal(WdtExpired());
+        ArmWdt(nTimeout);
+        break;
+    default:
+        break;
+    }
 }
-
-int C_H61_BypassTool_MS::SetWDTTimeout_ResartSys(int, int nSecond)
-{
-    m_nTimeoutSecond = nSecond;
-    MsiConfigMode sio;
-    SelectWdtDevice();
-    WriteRelayState(0, 0);
-    ArmWdt(nSecond);
-    return 0;
-}
-
-int C_H61_BypassTool_MS::EnableBypass()
-{
-    MsiConfigMode sio;
-    SelectWdtDevice();
-    StopWdt();
-    WriteRelayState(1, 1);
-    return 0;
-}
-
-int C_H61_BypassTool_MS::DisableBypass()
-{
-    MsiConfigMode sio;
-    SelectWdtDevice();
-    // the expiry status is taken before stopping, which writes it back as 1
-    const bool expired = WdtExpired();
-    StopWdt();
-    LatchNormal(expired);
-    return 0;
-}
-
-int C_H61_BypassTool_MS::IsSupportWDT() { return 1; }
 
 void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)
 {
@@ -169,7 +150,7 @@ void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)
         SelectWdtDevice();
         mode = MsiSioRead(kRegWdtMode);
         control = MsiSioRead(kRegWdtControl);
-        counter = MsiSioRead(kRegCounter);
+        counter = MsiSioRead(kMsiRegCounter);
     }
     std::sprintf(pszDesc, "0xf0=%x,0xf5=%x,0xf6=%x", mode, control, counter);
 }

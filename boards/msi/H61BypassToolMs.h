@@ -3,19 +3,17 @@
 // controller on chipset GPIO lines.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "boards/msi/MsiSioTool.h"
 
-class C_H61_BypassTool_MS : public CBypassTool {
+class C_H61_BypassTool_MS : public CMsiSioBypassTool {
 public:
     explicit C_H61_BypassTool_MS(int nBypassType);
 
+    // Stops the watchdog of whatever logical device is selected.
     int DisableWDT() override;
-    int EnableWDT() override;
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
     // Writes "0xf0=..,0xf5=..,0xf6=.." (at most 23 characters and the NUL).
     void GetCurDesc(char* pszDesc) override;
+
+protected:
+    void ApplyBypassMode(int nMode, std::uint8_t nTimeout) override;
 };

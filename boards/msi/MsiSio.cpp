@@ -12,11 +12,9 @@ constexpr std::uint16_t kDataPort = 0x4F;
 constexpr std::uint8_t kEntryKey = 0x87;
 constexpr std::uint8_t kExitKey = 0xAA;
 
-constexpr std::uint8_t kRegLogicalDevice = 0x07;
 constexpr std::uint8_t kRegMultiFunction = 0x2D;
 constexpr std::uint8_t kRegActivate = 0x30;
 constexpr std::uint8_t kRegExpiryAction = 0xF5;
-constexpr std::uint8_t kRegCounter = 0xF6;
 constexpr std::uint8_t kRegControl = 0xF7;
 
 constexpr std::uint8_t kWdtDevice = 0x08;
@@ -28,6 +26,18 @@ constexpr std::uint8_t kLatchGate = 0x80;
 
 constexpr unsigned kStrobeHighMs = 150;
 constexpr unsigned kStrobeSettleMs = 100;
+
+// Raises the latch strobe (mask on port) for 150 ms, then lowers it and
+// lets the relays settle for 100 ms.
+void PulseLatchStrobe(std::uint16_t port, std::uint8_t mask)
+{
+    const std::uint8_t raised = static_cast<std::uint8_t>(inportb(port) | mask);
+    outportb(port, raised);
+    SleepMs(kStrobeHighMs);
+    // the strobe is released from the value written, not re-read
+    outportb(port, static_cast<std::uint8_t>(raised & ~mask));
+    SleepMs(kStrobeSettleMs);
+}
 
 } // namespace
 
@@ -63,7 +73,7 @@ void MsiSelectWdtDevice()
 {
     // bit 0 of 0x2D must be clear before the watchdog device is reachable
     MsiSioModify(kRegMultiFunction, 0x01, 0x00);
-    MsiSioWrite(kRegLogicalDevice, kWdtDevice);
+    MsiSioWrite(kMsiRegLogicalDevice, kWdtDevice);
 }
 
 void MsiClearWdtStatus() { MsiSioModify(kRegControl, kTimeoutStatus, 0x00); }
@@ -73,7 +83,7 @@ void MsiForceWdtExpiry() { MsiSioModify(kRegControl, 0x00, kForceExpiry); }
 void MsiStopWdtCounter()
 {
     MsiClearWdtStatus();
-    MsiSioWrite(kRegCounter, 0x00);
+    MsiSioWrite(kMsiRegCounter, 0x00);
 }
 
 void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout)
@@ -81,7 +91,7 @@ void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout)
     MsiClearWdtStatus();
     MsiSioWrite(kRegActivate, 0x01);
     MsiSioWrite(kRegExpiryAction, expiryAction);
-    MsiSioWrite(kRegCounter, timeout);
+    MsiSioWrite(kMsiRegCounter, timeout);
 }
 
 int MsiDisableWDT()
@@ -92,11 +102,11 @@ int MsiDisableWDT()
     return 0;
 }
 
-int MsiEnableWDT(const CBypassTool& tool)
+int MsiEnableWDT(int nSecond)
 {
     // reloads the counter only: a deactivated device stays deactivated
     MsiConfigMode sio;
-    MsiSioWrite(kRegCounter, MsiTimeoutByte(tool.GetTimeoutSecond()));
+    MsiSioWrite(kMsiRegCounter, MsiTimeoutByte(nSecond));
     return 0;
 }
 
@@ -107,14 +117,11 @@ std::uint8_t MsiMoveBit(int value, int from, int to)
 
 bool MsiLatchGateOpen() { return (inportb(kLatchGatePort) & kLatchGate) != 0; }
 
-void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask)
+void MsiLatchRelayState(const MsiLatchLines& lines, int nBypass)
 {
-    const std::uint8_t raised = static_cast<std::uint8_t>(inportb(port) | mask);
-    outportb(port, raised);
-    SleepMs(kStrobeHighMs);
-    // the strobe is released from the value written, not re-read
-    outportb(port, static_cast<std::uint8_t>(raised & ~mask));
-    SleepMs(kStrobeSettleMs);
+    ModifyPortByte(lines.dataPort, 0x08, MsiMoveBit(nBypass, 0, 3) | lines.enables);
+    SleepMs(lines.setupMs);
+    PulseLatchStrobe(lines.strobePort, lines.strobe);
 }
 
 } // namespace bypass

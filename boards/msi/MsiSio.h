@@ -7,19 +7,22 @@
 // MsiDisableWDT and MsiEnableWDT: the caller holds an MsiConfigMode.
 #pragma once
 
-#include "framework/BypassTool.h"
-
 #include <cstdint>
 
 namespace bypass {
 
-// ApplyBypassMode's modes on the device-8 boards, one per slot.
+// ApplyBypassMode's modes, one per slot.
 enum MsiBypassMode {
     kMsiBypassNow = 0,     // EnableBypass
     kMsiNormal = 1,        // DisableBypass
     kMsiArmForRestart = 2, // SetWDTTimeout_ResartSys
     kMsiArmForBypass = 3,  // SetWDTTimeout_Bypass
 };
+
+// Global register 0x07 selects the logical device; 0xF6 of the watchdog's
+// device is its counter on every MSI board.
+constexpr std::uint8_t kMsiRegLogicalDevice = 0x07;
+constexpr std::uint8_t kMsiRegCounter = 0xF6;
 
 // Expiry actions of device 8, register 0xF5.
 constexpr std::uint8_t kMsiExpiryRestart = 0x02;
@@ -60,10 +63,11 @@ void MsiStopWdtCounter();
 // Clears the timeout status, activates the device and loads action and count.
 void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout);
 
-// DisableWDT and EnableWDT of the device-8 boards, each a whole pass through
-// configuration mode on whatever logical device is selected. They answer 0.
+// DisableWDT of the device-8 boards and EnableWDT of every MSI board (with
+// the stored timeout), each a whole pass through configuration mode on
+// whatever logical device is selected. They answer 0.
 int MsiDisableWDT();
-int MsiEnableWDT(const CBypassTool& tool);
+int MsiEnableWDT(int nSecond);
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);
@@ -72,9 +76,20 @@ std::uint8_t MsiMoveBit(int value, int from, int to);
 // bit 7 of chipset GPIO port 0x48C reads 1.
 bool MsiLatchGateOpen();
 
-// Raises the latch strobe (mask on port) for 150 ms, then lowers it and
-// lets the relays settle for 100 ms.
-void MsiPulseLatchStrobe(std::uint16_t port, std::uint8_t mask);
+// Where a board's relay latch takes the relay state and the strobe.
+struct MsiLatchLines {
+    std::uint16_t dataPort; // the relay state goes to bit 3
+    std::uint8_t enables;   // latch enable bits of the data port, set by every latch
+    unsigned setupMs;       // the state settles this long before the strobe
+    std::uint16_t strobePort;
+    std::uint8_t strobe;
+};
+
+// The end of a latch cycle, once the segment's address is on the lines: the
+// relay state (1 bypass) and the enables on the data port, the set-up pause,
+// then the strobe raised for 150 ms and lowered, and 100 ms for the relays
+// to settle.
+void MsiLatchRelayState(const MsiLatchLines& lines, int nBypass);
 
 // The mode sequences of the boards whose relays sit behind the GPIO latch,
 // with device 8 selected first in every mode. latchRelays(nBypass) latches

@@ -12,7 +12,7 @@ CMsiSioBypassTool::CMsiSioBypassTool(int nBypassType, SlotResults results)
 
 int CMsiSioBypassTool::DisableWDT() { return MsiDisableWDT(); }
 
-int CMsiSioBypassTool::EnableWDT() { return MsiEnableWDT(*this); }
+int CMsiSioBypassTool::EnableWDT() { return MsiEnableWDT(m_nTimeoutSecond); }
 
 int CMsiSioBypassTool::SetWDTTimeout_Bypass(int, int nSecond)
 {

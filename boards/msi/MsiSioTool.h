@@ -1,7 +1,7 @@
-// The MSI boards whose watchdog is logical device 8 of the Super I/O at
-// 0x4E/0x4F (945GC, 945GM, D525-MS, G41-MS): every operation is one pass
-// through configuration mode, and the boards differ only in the sequence of
-// each mode and in what some slots answer.
+// The MSI boards, whose watchdog lives in the Super I/O at 0x4E/0x4F (945GC,
+// 945GM, D525-MS and G41-MS in logical device 8, H61-MS in device 7): every
+// operation is one pass through configuration mode, and the boards differ
+// only in the sequence of each mode and in what some slots answer.
 #pragma once
 
 #include "framework/BypassTool.h"
@@ -10,7 +10,9 @@
 
 class CMsiSioBypassTool : public CBypassTool {
 public:
+    // Stops the device-8 watchdog.
     int DisableWDT() override;
+    // Reloads the counter of whatever logical device is selected.
     int EnableWDT() override;
     int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
     int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
