@@ -48,4 +48,17 @@ std::uint8_t ConfigMode::Read(std::uint8_t reg)
     return inportb(kDataPort);
 }
 
+WatchdogReadback ReadWatchdog(const Pacing& pacing)
+{
+    ConfigMode sio(pacing);
+    const std::uint8_t selected = sio.Read(kDeviceSelect);
+    sio.SelectDevice(kGpioWatchdogDevice);
+    const bool expired = (sio.Read(kWatchdogControl) & kTimeoutStatus) != 0;
+    const long unit = (sio.Read(kWatchdogConfig) & kCountInSeconds) ? 1 : 60;
+    const long low = sio.Read(kWatchdogTimeoutLow);
+    const long high = sio.Read(kWatchdogTimeoutHigh);
+    sio.SelectDevice(selected);
+    return {std::nullopt, std::nullopt, (high << 8 | low) * unit, expired};
+}
+
 } // namespace bypass::ite

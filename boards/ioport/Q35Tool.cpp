@@ -51,6 +51,8 @@ std::uint8_t ReadWatchdogDevice(ConfigMode& sio, std::uint8_t reg)
 
 } // namespace
 
+bypass::WatchdogReadback bypass::Q35ReadWatchdog() { return ReadWatchdog(kPacing); }
+
 CQ35BypassTool::CQ35BypassTool(int nBypassType)
     : CBypassTool(nBypassType)
 {

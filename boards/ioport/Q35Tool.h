@@ -4,6 +4,7 @@
 // bit 0 drives the relays, bit 3 routes watchdog expiry to them.
 #pragma once
 
+#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 #include <cstdint>
@@ -34,3 +35,10 @@ private:
     // Sets the relay bit: 0 puts the ports into bypass, 1 takes them out.
     static void SetRelay(std::uint8_t nRelayBit);
 };
+
+namespace bypass {
+
+// The chip's watchdog read back at the pace the tool's sequences keep.
+WatchdogReadback Q35ReadWatchdog();
+
+} // namespace bypass

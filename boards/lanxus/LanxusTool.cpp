@@ -32,6 +32,8 @@ std::uint8_t bypass::LanxusWdtCount(int seconds)
     return static_cast<std::uint8_t>(seconds & 0xFF);
 }
 
+WatchdogReadback bypass::LanxusReadWatchdog() { return ite::ReadWatchdog(ite::Pacing{}); }
+
 CLanxusBypassTool::CLanxusBypassTool(int nBypassType, const LanxusBoard& board)
     : CBypassTool(nBypassType)
     , m_board(&board)

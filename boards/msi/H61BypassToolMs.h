@@ -3,6 +3,7 @@
 // controller on chipset GPIO lines.
 #pragma once
 
+#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 class C_H61_BypassTool_MS : public CBypassTool {
@@ -19,3 +20,12 @@ public:
     // Writes "0xf0=..,0xf5=..,0xf6=.." (at most 23 characters and the NUL).
     void GetCurDesc(char* pszDesc) override;
 };
+
+namespace bypass {
+
+// The watchdog's enable and timeout status bits (0xF5 bits 5 and 6), read in
+// one pass through configuration mode that writes only the device
+// selection and puts back the device it found selected.
+WatchdogReadback H61MsReadWatchdog();
+
+} // namespace bypass

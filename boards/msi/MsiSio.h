@@ -4,9 +4,11 @@
 // have in common.
 //
 // None of the register helpers enters or leaves configuration mode except
-// MsiDisableWDT and MsiEnableWDT: the caller holds an MsiConfigMode.
+// MsiDisableWDT, MsiEnableWDT and MsiReadWatchdog: the caller holds an
+// MsiConfigMode.
 #pragma once
 
+#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 #include <cstdint>
@@ -64,6 +66,12 @@ void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout);
 // configuration mode on whatever logical device is selected. They answer 0.
 int MsiDisableWDT();
 int MsiEnableWDT(const CBypassTool& tool);
+
+// The device-8 watchdog as the chip holds it: whether the device is active,
+// the counter (which counts down, in minutes where 0xF5 bit 3 says so) and
+// the timeout status. One pass through configuration mode that writes only
+// the device selection, and puts back the device it found selected.
+WatchdogReadback MsiReadWatchdog();
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);

@@ -113,6 +113,8 @@ void RunEveryOperation(int type)
     tool->DisableBypass();
     tool->IsSupportWDT();
     tool->GetCurDesc(description);
+    if (FindBoard(type)->readWatchdog)
+        FindBoard(type)->readWatchdog();
     tool->fini();
 }
 

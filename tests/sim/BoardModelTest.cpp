@@ -124,8 +124,17 @@ TEST_P(BoardModelTest, BypassWatchdogExpiryAndStop)
     // little of the last second.
     board->Advance((armedSeconds - 1) * 1000);
     EXPECT_EQ(board->Relays(), All(segments, Relay::Normal)) << "a second before expiry";
+    if (row.readWatchdog) {
+        const WatchdogReadback chip = row.readWatchdog();
+        ExpectHardwareRulesKept("the readback");
+        EXPECT_EQ(chip.secondsLeft.value_or(1), 1);
+        EXPECT_EQ(chip.programmedSeconds.value_or(armedSeconds), armedSeconds);
+        EXPECT_NE(chip.enabled, std::optional<bool>(false));
+        EXPECT_FALSE(chip.expired);
+    }
     board->Advance(1000);
     EXPECT_EQ(board->Relays(), All(segments, Relay::Bypass)) << "at expiry";
+    EXPECT_TRUE(!row.readWatchdog || row.readWatchdog().expired);
     EXPECT_FALSE(board->Watchdog().running);
     EXPECT_EQ(board->Restarts(), 0u);
 

@@ -44,6 +44,10 @@ public:
     // Runs one operation and answers its result. The first one starts the
     // tool (exit 3 where the ports cannot be opened).
     int Call(const BoardOperation& operation);
+    // Runs a call that only reads the board. The ports are opened as init
+    // opens them, but the tool's own init does not run: on some boards it
+    // stops the watchdog. Exit 3 where the ports cannot be opened.
+    int Look(const std::function<int()>& call);
     // Runs the command's operation: its result is reported, and a failure
     // ends the command with exit 5 after showing what it left the board in.
     void Run(const BoardOperation& operation);
@@ -58,6 +62,7 @@ public:
 
 private:
     void Start();
+    void RequirePorts();
     int OnBoard(const std::function<int()>& call);
 
     Context& m_context;
