@@ -120,7 +120,9 @@ const CommandRow kCommands[] = {
         KickWatchdog, AddKickOptions},
     {"wdt enable", "start the watchdog with the tool's stored timeout", EnableWatchdog, nullptr},
     {"wdt stop", "stop the watchdog", StopWatchdog, nullptr},
-    {"status", "show whether the board has a watchdog, the stored timeout and the board's own text",
+    {"status",
+        "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
+        "back and the board's own text",
         ShowStatus, nullptr},
     {"keepalive", "arm the watchdog and re-arm it until SIGINT or SIGTERM, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},

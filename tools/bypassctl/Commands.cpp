@@ -76,7 +76,8 @@ void ShowReadback(const std::optional<bypass::WatchdogReadback>& readback, Repor
         line += " " + std::to_string(*chip.secondsLeft) + " s left,";
     if (chip.programmedSeconds)
         line += " programmed " + std::to_string(*chip.programmedSeconds)
-            + " s (the chip does not tell the time left),";
+            + (*chip.programmedSeconds ? " s (as written; the chip does not tell the time left),"
+                                       : " s (stopped),");
     line += chip.expired ? " expired (the chip's timeout status is set)" : " not expired";
     report.Say(line);
 }
