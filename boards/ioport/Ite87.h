@@ -39,8 +39,7 @@ constexpr std::uint8_t kSmiControl2 = 0xF1;
 constexpr std::uint8_t kSmiPinMapping = 0xF4;
 
 // Watchdog control register bits: the timeout status, set when the count
-// runs out; an interrupt of the CIR receiver reloads
-// the counter.
+// runs out; an interrupt of the CIR receiver reloads the counter.
 constexpr std::uint8_t kTimeoutStatus = 0x01;
 constexpr std::uint8_t kReloadOnCirInterrupt = 0x80;
 

@@ -86,7 +86,7 @@ void BoardSession::Start()
 
 void BoardSession::RequirePorts()
 {
-    if (m_type != 0 && !m_ports.IsOpen())
+    if (m_tool->GetBypassType() != 0 && !m_ports.IsOpen())
         throw CommandError{kExitNoPortAccess, kNoPortAccess};
 }
 
