@@ -2,6 +2,10 @@
 // writes nothing but what every access to the chip writes: its
 // configuration keys, register indexes and the logical device selection,
 // which it puts back as it found it.
+//
+// The board headers declare it forward rather than include this: a
+// standard header seen before framework/BypassTool.h makes mingw's GCC
+// leave the tool class's type information out of the DLL's exports.
 #pragma once
 
 #include <optional>

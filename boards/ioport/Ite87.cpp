@@ -1,5 +1,6 @@
 #include "boards/ioport/Ite87.h"
 
+#include "boards/WatchdogReadback.h"
 #include "portio/PortBackend.h"
 
 namespace bypass::ite {

@@ -4,9 +4,11 @@
 // The boards pace their accesses differently, so each passes its Pacing.
 #pragma once
 
-#include "boards/WatchdogReadback.h"
-
 #include <cstdint>
+
+namespace bypass {
+struct WatchdogReadback;
+}
 
 namespace bypass::ite {
 

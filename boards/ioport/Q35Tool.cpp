@@ -1,6 +1,7 @@
 #include "boards/ioport/Q35Tool.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "boards/ioport/Ite87.h"
 #include "portio/PortBackend.h"
 

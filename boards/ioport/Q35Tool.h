@@ -4,7 +4,6 @@
 // bit 0 drives the relays, bit 3 routes watchdog expiry to them.
 #pragma once
 
-#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 #include <cstdint>
@@ -37,6 +36,8 @@ private:
 };
 
 namespace bypass {
+
+struct WatchdogReadback;
 
 // The chip's watchdog read back at the pace the tool's sequences keep.
 WatchdogReadback Q35ReadWatchdog();

@@ -2,11 +2,11 @@
 // watchdog tells when read back.
 #pragma once
 
-#include "boards/WatchdogReadback.h"
-
 #include <cstdint>
 
 namespace bypass {
+
+struct WatchdogReadback;
 
 // The count register takes whole seconds in one byte: the low 8 bits of
 // seconds, so larger timeouts wrap (300 s counts 44 s) and -1 counts 255 s.

@@ -1,5 +1,6 @@
 #include "boards/lanxus/LanxusTool.h"
 
+#include "boards/WatchdogReadback.h"
 #include "boards/ioport/Ite87.h"
 #include "boards/lanxus/LanxusSio.h"
 

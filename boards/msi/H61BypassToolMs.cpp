@@ -1,6 +1,7 @@
 #include "boards/msi/H61BypassToolMs.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "boards/msi/MsiSio.h"
 #include "portio/PortBackend.h"
 

@@ -3,7 +3,6 @@
 // controller on chipset GPIO lines.
 #pragma once
 
-#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 class C_H61_BypassTool_MS : public CBypassTool {
@@ -22,6 +21,8 @@ public:
 };
 
 namespace bypass {
+
+struct WatchdogReadback;
 
 // The watchdog's enable and timeout status bits (0xF5 bits 5 and 6), read in
 // one pass through configuration mode that writes only the device

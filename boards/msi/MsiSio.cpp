@@ -1,6 +1,7 @@
 #include "boards/msi/MsiSio.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "portio/PortBackend.h"
 
 namespace bypass {

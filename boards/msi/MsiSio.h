@@ -8,12 +8,13 @@
 // MsiConfigMode.
 #pragma once
 
-#include "boards/WatchdogReadback.h"
 #include "framework/BypassTool.h"
 
 #include <cstdint>
 
 namespace bypass {
+
+struct WatchdogReadback;
 
 // ApplyBypassMode's modes on the device-8 boards, one per slot.
 enum MsiBypassMode {
