@@ -8,6 +8,8 @@
 // is a new row here plus a class holding what differs.
 #pragma once
 
+#include "boards/WatchdogReadback.h"
+
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -81,6 +83,11 @@ struct BoardRow {
 
     unsigned segments; // relay segments the board switches
     std::vector<PortUse> ports;
+
+    // Reads back what the watchdog's chip can tell, writing nothing else;
+    // null where the board cannot tell (its watchdog sits in board logic
+    // whose registers are not known to read back, or it has none).
+    WatchdogReadback (*readWatchdog)() = nullptr;
 };
 
 // Every row, in catalogue order.

@@ -1,5 +1,6 @@
 #include "boards/ioport/Ite87.h"
 
+#include "boards/WatchdogReadback.h"
 #include "portio/PortBackend.h"
 
 namespace bypass::ite {
@@ -46,6 +47,19 @@ std::uint8_t ConfigMode::Read(std::uint8_t reg)
     outportb(kIndexPort, reg);
     Pause(m_pacing.accessGapMs);
     return inportb(kDataPort);
+}
+
+WatchdogReadback ReadWatchdog(const Pacing& pacing)
+{
+    ConfigMode sio(pacing);
+    const std::uint8_t selected = sio.Read(kDeviceSelect);
+    sio.SelectDevice(kGpioWatchdogDevice);
+    const bool expired = (sio.Read(kWatchdogControl) & kTimeoutStatus) != 0;
+    const long unit = (sio.Read(kWatchdogConfig) & kCountInSeconds) ? 1 : 60;
+    const long low = sio.Read(kWatchdogTimeoutLow);
+    const long high = sio.Read(kWatchdogTimeoutHigh);
+    sio.SelectDevice(selected);
+    return {std::nullopt, std::nullopt, (high << 8 | low) * unit, expired};
 }
 
 } // namespace bypass::ite

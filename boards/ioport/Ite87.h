@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+namespace bypass {
+struct WatchdogReadback;
+}
+
 namespace bypass::ite {
 
 constexpr std::uint16_t kIndexPort = 0x2E;
@@ -36,8 +40,9 @@ constexpr std::uint8_t kOutputEnableSet5 = 0xCC;
 constexpr std::uint8_t kSmiControl2 = 0xF1;
 constexpr std::uint8_t kSmiPinMapping = 0xF4;
 
-// Watchdog control register bit: an interrupt of the CIR receiver reloads
-// the counter.
+// Watchdog control register bits: the timeout status, set when the count
+// runs out; an interrupt of the CIR receiver reloads the counter.
+constexpr std::uint8_t kTimeoutStatus = 0x01;
 constexpr std::uint8_t kReloadOnCirInterrupt = 0x80;
 
 // Watchdog configuration register bits. Without kCountInSeconds the
@@ -75,5 +80,11 @@ public:
 private:
     Pacing m_pacing;
 };
+
+// The watchdog as the chip tells it: the timeout status and the count it
+// was programmed with (the chip counts down inside, and the timeout
+// registers read back what was written), in one pass through configuration
+// mode that writes only the device selection and puts it back.
+WatchdogReadback ReadWatchdog(const Pacing& pacing);
 
 } // namespace bypass::ite

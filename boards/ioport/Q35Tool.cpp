@@ -1,6 +1,7 @@
 #include "boards/ioport/Q35Tool.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "boards/ioport/Ite87.h"
 #include "portio/PortBackend.h"
 
@@ -50,6 +51,8 @@ std::uint8_t ReadWatchdogDevice(ConfigMode& sio, std::uint8_t reg)
 }
 
 } // namespace
+
+bypass::WatchdogReadback bypass::Q35ReadWatchdog() { return ReadWatchdog(kPacing); }
 
 CQ35BypassTool::CQ35BypassTool(int nBypassType)
     : CBypassTool(nBypassType)

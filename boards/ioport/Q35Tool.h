@@ -34,3 +34,12 @@ private:
     // Sets the relay bit: 0 puts the ports into bypass, 1 takes them out.
     static void SetRelay(std::uint8_t nRelayBit);
 };
+
+namespace bypass {
+
+struct WatchdogReadback;
+
+// The chip's watchdog read back at the pace the tool's sequences keep.
+WatchdogReadback Q35ReadWatchdog();
+
+} // namespace bypass

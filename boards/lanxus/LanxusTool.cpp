@@ -1,5 +1,6 @@
 #include "boards/lanxus/LanxusTool.h"
 
+#include "boards/WatchdogReadback.h"
 #include "boards/ioport/Ite87.h"
 #include "boards/lanxus/LanxusSio.h"
 
@@ -31,6 +32,8 @@ std::uint8_t bypass::LanxusWdtCount(int seconds)
 {
     return static_cast<std::uint8_t>(seconds & 0xFF);
 }
+
+WatchdogReadback bypass::LanxusReadWatchdog() { return ite::ReadWatchdog(ite::Pacing{}); }
 
 CLanxusBypassTool::CLanxusBypassTool(int nBypassType, const LanxusBoard& board)
     : CBypassTool(nBypassType)

@@ -1,6 +1,7 @@
 #include "boards/msi/H61BypassToolMs.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "boards/msi/MsiSio.h"
 #include "portio/PortBackend.h"
 
@@ -13,6 +14,7 @@ namespace {
 constexpr std::uint8_t kWdtDevice = 0x07;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
+constexpr std::uint8_t kEnabled = 0x20; // 0xF5 bit 5
 constexpr std::uint8_t kExpired = 0x40; // 0xF5 bit 6
 
 // One bank of 32 PCH GPIO lines: select (1 = GPIO), direction (0 = output)
@@ -52,7 +54,7 @@ void StopWdt()
 {
     ModifyRegister(kRegWdtMode, 0x81, 0x00);
     // disable, and write the expiry status bit back as 1
-    ModifyRegister(kRegWdtControl, 0x20, kExpired);
+    ModifyRegister(kRegWdtControl, kEnabled, kExpired);
 }
 
 void ArmWdt(std::uint8_t nTimeout)
@@ -138,6 +140,17 @@ void C_H61_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
     default:
         break;
     }
+}
+
+// The counter is not read: this chip is not known to count it down.
+WatchdogReadback bypass::H61MsReadWatchdog()
+{
+    MsiConfigMode sio;
+    const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
+    SelectWdtDevice();
+    const std::uint8_t control = MsiSioRead(kRegWdtControl);
+    MsiSioWrite(kMsiRegLogicalDevice, selected);
+    return {(control & kEnabled) != 0, std::nullopt, std::nullopt, (control & kExpired) != 0};
 }
 
 void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)

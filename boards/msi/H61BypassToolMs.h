@@ -17,3 +17,14 @@ public:
 protected:
     void ApplyBypassMode(int nMode, std::uint8_t nTimeout) override;
 };
+
+namespace bypass {
+
+struct WatchdogReadback;
+
+// The watchdog's enable and timeout status bits (0xF5 bits 5 and 6), read in
+// one pass through configuration mode that writes only the device
+// selection and puts back the device it found selected.
+WatchdogReadback H61MsReadWatchdog();
+
+} // namespace bypass

@@ -1,6 +1,7 @@
 #include "boards/msi/MsiSio.h"
 
 #include "boards/PortModify.h"
+#include "boards/WatchdogReadback.h"
 #include "portio/PortBackend.h"
 
 namespace bypass {
@@ -20,6 +21,8 @@ constexpr std::uint8_t kRegControl = 0xF7;
 constexpr std::uint8_t kWdtDevice = 0x08;
 constexpr std::uint8_t kTimeoutStatus = 0x10; // 0xF7 bit 4
 constexpr std::uint8_t kForceExpiry = 0x20;   // 0xF7 bit 5
+constexpr std::uint8_t kDeviceActive = 0x01;  // 0x30 bit 0
+constexpr std::uint8_t kCountMinutes = 0x08;  // 0xF5 bit 3
 
 constexpr std::uint16_t kLatchGatePort = 0x48C;
 constexpr std::uint8_t kLatchGate = 0x80;
@@ -108,6 +111,19 @@ int MsiEnableWDT(int nSecond)
     MsiConfigMode sio;
     MsiSioWrite(kMsiRegCounter, MsiTimeoutByte(nSecond));
     return 0;
+}
+
+WatchdogReadback MsiReadWatchdog()
+{
+    MsiConfigMode sio;
+    const std::uint8_t selected = MsiSioRead(kRegLogicalDevice);
+    MsiSioWrite(kRegLogicalDevice, kWdtDevice);
+    const bool active = (MsiSioRead(kRegActivate) & kDeviceActive) != 0;
+    const long unit = (MsiSioRead(kRegExpiryAction) & kCountMinutes) ? 60 : 1;
+    const long count = MsiSioRead(kRegCounter);
+    const bool expired = (MsiSioRead(kRegControl) & kTimeoutStatus) != 0;
+    MsiSioWrite(kRegLogicalDevice, selected);
+    return {active, count * unit, std::nullopt, expired};
 }
 
 std::uint8_t MsiMoveBit(int value, int from, int to)

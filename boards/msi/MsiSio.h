@@ -4,12 +4,15 @@
 // have in common.
 //
 // None of the register helpers enters or leaves configuration mode except
-// MsiDisableWDT and MsiEnableWDT: the caller holds an MsiConfigMode.
+// MsiDisableWDT, MsiEnableWDT and MsiReadWatchdog: the caller holds an
+// MsiConfigMode.
 #pragma once
 
 #include <cstdint>
 
 namespace bypass {
+
+struct WatchdogReadback;
 
 // ApplyBypassMode's modes, one per slot.
 enum MsiBypassMode {
@@ -68,6 +71,12 @@ void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout);
 // whatever logical device is selected. They answer 0.
 int MsiDisableWDT();
 int MsiEnableWDT(int nSecond);
+
+// The device-8 watchdog as the chip holds it: whether the device is active,
+// the counter (which counts down, in minutes where 0xF5 bit 3 says so) and
+// the timeout status. One pass through configuration mode that writes only
+// the device selection, and puts back the device it found selected.
+WatchdogReadback MsiReadWatchdog();
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);

@@ -43,6 +43,8 @@ void RunEveryOperation(int type)
              "enable-wdt", "disable-wdt", "enable-bypass", "disable-bypass"})
         test::OperationNamed(operation)(*tool);
     tool->GetCurDesc(description);
+    if (FindBoard(type)->readWatchdog)
+        FindBoard(type)->readWatchdog();
     tool->fini();
 }
 

@@ -3,6 +3,7 @@
 // step breaks a rule of the hardware.
 #include "sim/BoardModel.h"
 #include "boards/BoardTable.h"
+#include "boards/WatchdogReadback.h"
 #include "framework/ToolFactory.h"
 #include "support/TraceFiles.h"
 
@@ -110,8 +111,17 @@ TEST(BoardModels, BypassWatchdogExpiryAndStop)
             continue;
         a.board->Advance((armed - 1) * 1000);
         EXPECT_EQ(a.State(), normal + ", bypass in 1 s");
+        if (row.readWatchdog) {
+            const WatchdogReadback chip = row.readWatchdog();
+            EXPECT_EQ(chip.secondsLeft.value_or(1), 1);
+            EXPECT_EQ(chip.programmedSeconds.value_or(armed), armed);
+            EXPECT_NE(chip.enabled, std::optional<bool>(false));
+            EXPECT_FALSE(chip.expired);
+            EXPECT_FALSE(a.board->SuperIoInConfigMode()) << "after the readback";
+        }
         a.Do("wait-1000");
         EXPECT_EQ(a.State(), bypass + ", stopped");
+        EXPECT_TRUE(!row.readWatchdog || row.readWatchdog().expired);
         a.Do("disable-bypass");
         EXPECT_EQ(a.State(), normal + ", stopped") << "leaving an expired bypass";
         a.Do("kick-bypass");

@@ -1,5 +1,7 @@
 #include "support/TraceFiles.h"
 
+#include "boards/BoardTable.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +12,18 @@
 #include <stdexcept>
 
 namespace bypass::test {
+namespace {
+
+// The board's readback as one number: the seconds read (left or
+// programmed), plus 100000 when expired and 1000000 when enabled.
+int ReadBack(CBypassTool& tool)
+{
+    const WatchdogReadback chip = FindBoard(tool.GetBypassType())->readWatchdog();
+    return static_cast<int>(chip.secondsLeft.value_or(chip.programmedSeconds.value_or(0))
+        + (chip.expired ? 100000 : 0) + (chip.enabled.value_or(false) ? 1000000 : 0));
+}
+
+} // namespace
 
 std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
 {
@@ -22,6 +36,7 @@ std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
         {"disable-wdt", &CBypassTool::DisableWDT},
         {"kick-bypass", [](CBypassTool& tool) { return tool.SetWDTTimeout_Bypass_Again(0); }},
         {"kick-restart", [](CBypassTool& tool) { return tool.SetWDTTimeout_ResartSys_Again(0); }},
+        {"readback", ReadBack},
     };
     if (kPlain.count(name))
         return kPlain.at(name);

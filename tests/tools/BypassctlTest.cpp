@@ -190,12 +190,20 @@ const Row kRows[] = {
         "simulated relays: segment 0 normal, segment 1 normal\nsimulated watchdog: stopped\n", {}},
     {{"bypass", "on", "--simulate", "MS-9641"}, 0, "",
         {{"/board_state/relays", Json::array({"bypass", "bypass"})}}},
-    {{"status", "--simulate", "MS-S0391"}, 0, "",
+    {{"status", "--simulate", "MS-S0391"}, 0, "read back: not enabled, not expired",
         {{"/description", "0xf0=0,0xf5=0,0xf6=0"}, {"/watchdog_supported", true},
             {"/description_words",
                 "not armed (0xF0 bits 7 and 0 clear), watchdog disabled (0xF5 bit 5 clear), not "
                 "expired (0xF5 bit 6 clear), count 0 (0xF6)"},
-            {"/timeout_seconds", 5}}},
+            {"/timeout_seconds", 5}, {"/readback/seconds_left", nullptr}}},
+    // What the chip tells: a counter that counts down, or one that keeps
+    // what was written, or nothing readable.
+    {{"status", "--simulate", "6"}, 0, "read back: not enabled, 0 s left, not expired",
+        {{"/readback/seconds_left", 0}, {"/readback/programmed_seconds", nullptr}}},
+    {{"status", "--simulate", "10"}, 0, "read back: programmed 0 s (stopped), not expired",
+        {{"/readback/programmed_seconds", 0}, {"/readback/enabled", nullptr}}},
+    {{"status", "--simulate", "4"}, 0, "read back: not readable on this board",
+        {{"/readback/readable", false}}},
     {{"status", "--simulate", "5001"}, 0, "",
         {{"/watchdog_supported", false}, {"/description", nullptr},
             {"/board_state/watchdog/action", "none"}}},

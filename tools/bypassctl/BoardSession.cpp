@@ -210,8 +210,24 @@ void BoardSession::Start()
     CBypassTool& tool = Tool();
     m_started = true;
     OnBoard([&tool] { return tool.init(); });
-    if (tool.GetBypassType() != 0 && !m_ports.IsOpen())
+    RequirePorts();
+}
+
+void BoardSession::RequirePorts()
+{
+    if (m_tool->GetBypassType() != 0 && !m_ports.IsOpen())
         throw CommandError{kExitNoPortAccess, NoPortAccess()};
+}
+
+int BoardSession::Look(const std::function<int()>& call)
+{
+    if (!m_started) {
+        Tool();
+        m_started = true;
+        OnBoard(OpenPortDriver);
+        RequirePorts();
+    }
+    return OnBoard(call);
 }
 
 int BoardSession::Call(const BoardOperation& operation)

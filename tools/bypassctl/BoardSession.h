@@ -54,6 +54,10 @@ public:
     // tool (exit 3 where the ports cannot be opened). Each waits for the
     // board lock (exit 6 when another process keeps it).
     int Call(const BoardOperation& operation);
+    // Runs a call that only reads the board. The ports are opened as init
+    // opens them, but the tool's own init does not run: on some boards it
+    // stops the watchdog. Exit 3 where the ports cannot be opened.
+    int Look(const std::function<int()>& call);
     // Runs the command's operation: its result is reported, and a failure
     // ends the command after showing what it left the board in: exit 3 when
     // a port access failed, exit 5 when the board answered a failure.
@@ -69,6 +73,7 @@ public:
 
 private:
     void Start();
+    void RequirePorts();
     int OnBoard(const std::function<int()>& call);
     // The accesses of this session that the port backend could not perform.
     unsigned long FailedAccesses() const;

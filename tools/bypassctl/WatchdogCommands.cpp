@@ -219,7 +219,7 @@ void KeepWatchdogAlive(Context& context)
     const BoardOperation arm = Arm(options.action, static_cast<int>(options.timeout));
     int result = session.Call(arm);
     report.Say("watchdog armed: " + expiry + "; re-arming every " + std::to_string(interval)
-        + " s until SIGINT or SIGTERM");
+        + " s until SIGINT, SIGTERM or SIGHUP");
     report.Say("hardware: " + timeout.text);
     int rearms = 0;
     const char* failed = result < 0

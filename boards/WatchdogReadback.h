@@ -1,0 +1,27 @@
+// What a watchdog chip tells when its registers are read back. A readback
+// writes nothing but what every access to the chip writes: its
+// configuration keys, register indexes and the logical device selection,
+// which it puts back as it found it.
+//
+// The board headers declare it forward rather than include this: a
+// standard header seen before framework/BypassTool.h makes mingw's GCC
+// leave the tool class's type information out of the DLL's exports.
+#pragma once
+
+#include <optional>
+
+namespace bypass {
+
+struct WatchdogReadback {
+    // The chip's own enable bits, where it has them.
+    std::optional<bool> enabled;
+    // A counter that counts down reads back as the time left.
+    std::optional<long> secondsLeft;
+    // A counter that is not known to count down reads back only as the
+    // value it was programmed with.
+    std::optional<long> programmedSeconds;
+    // The chip's timeout status bit: the count ran out since it was cleared.
+    bool expired = false;
+};
+
+} // namespace bypass
