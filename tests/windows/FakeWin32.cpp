@@ -1,17 +1,18 @@
 #include "windows/FakeWin32.h"
 
 #include <cstdio>
-#include <cstring>
+#include <initializer_list>
+#include <utility>
 
 namespace bypass::test {
 namespace {
 
 FakeWin32* g_fake = nullptr;
 
-HANDLE const kDeviceHandle = reinterpret_cast<HANDLE>(0x1234);
-HANDLE const kTimerHandle = reinterpret_cast<HANDLE>(0x7100);
-SC_HANDLE const kManagerHandle = reinterpret_cast<SC_HANDLE>(0x5C0);
-SC_HANDLE const kServiceHandle = reinterpret_cast<SC_HANDLE>(0x5E0);
+HANDLE const kDevice = reinterpret_cast<HANDLE>(0x1234);
+HANDLE const kTimer = reinterpret_cast<HANDLE>(0x7100);
+SC_HANDLE const kManager = reinterpret_cast<SC_HANDLE>(0x5C0);
+SC_HANDLE const kService = reinterpret_cast<SC_HANDLE>(0x5E0);
 
 std::string Hex(unsigned long long value)
 {
@@ -22,215 +23,139 @@ std::string Hex(unsigned long long value)
 
 std::string Text(LPCSTR text) { return text ? text : "(null)"; }
 
-void Note(const std::string& call) { g_fake->log.push_back(call); }
-
-// The next scripted outcome; a failure sets the last error.
-bool Next(std::deque<FakeWin32::Outcome>& queue)
+std::string Name(const void* handle)
 {
-    if (queue.empty())
-        return true;
-    const FakeWin32::Outcome outcome = queue.front();
-    queue.pop_front();
-    if (!outcome.ok)
-        g_fake->lastError = outcome.error;
-    return outcome.ok;
+    return handle == kService ? "svc"
+        : handle == kManager  ? "scm"
+        : handle == kTimer    ? "timer"
+                              : Hex(reinterpret_cast<ULONG_PTR>(handle));
 }
 
-HANDLE WINAPI FakeCreateFileA(LPCSTR name, DWORD access, DWORD share,
-    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags, HANDLE templ)
+// Notes the call (its name and arguments) and answers what is scripted for
+// it, which is also the thread's last error when it is not 0.
+DWORD Scripted(std::initializer_list<std::string> call)
 {
-    Note("CreateFileA " + Text(name) + " " + Hex(access) + " " + Hex(share) + " "
-        + (security ? "sa" : "-") + " " + Hex(disposition) + " " + Hex(flags) + " "
-        + (templ ? "template" : "-"));
-    return Next(g_fake->createFile) ? kDeviceHandle : INVALID_HANDLE_VALUE;
-}
-
-BOOL WINAPI FakeDeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
-    DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped)
-{
-    std::string call = "DeviceIoControl " + Hex(code) + " in";
-    for (DWORD i = 0; i < inSize; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, " %02X", static_cast<const unsigned char*>(in)[i]);
-        call += byte;
-    }
-    call += " out "
-        + std::string(out == nullptr ? "null"
-                : out == in          ? "same"
-                                     : "other")
-        + " " + std::to_string(outSize);
-    if (handle != kDeviceHandle)
-        call += " badhandle";
-    if (overlapped || !returned)
-        call += " overlapped-or-no-count";
-    Note(call);
-    if (!g_fake->ioctl) {
-        g_fake->lastError = g_fake->ioctlError;
-        return FALSE;
-    }
-    const BOOL ok = g_fake->ioctl(code, static_cast<const unsigned char*>(in), inSize,
-        static_cast<unsigned char*>(out), outSize);
-    if (!ok)
-        g_fake->lastError = g_fake->ioctlError;
-    else if (returned)
-        *returned = outSize;
-    return ok;
-}
-
-BOOL WINAPI FakeCloseHandle(HANDLE handle)
-{
-    Note(handle == kTimerHandle ? "CloseHandle timer"
-                                : "CloseHandle " + Hex(reinterpret_cast<ULONG_PTR>(handle)));
-    return TRUE;
-}
-
-DWORD WINAPI FakeGetLastError() { return g_fake->lastError; }
-
-SC_HANDLE WINAPI FakeOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access)
-{
-    Note("OpenSCManagerA " + Text(machine) + " " + Text(database) + " " + Hex(access));
-    return Next(g_fake->scManager) ? kManagerHandle : nullptr;
-}
-
-SC_HANDLE WINAPI FakeOpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access)
-{
-    Note("OpenServiceA " + std::string(manager ? "scm" : "null") + " " + Text(name) + " "
-        + Hex(access));
-    return Next(g_fake->openService) ? kServiceHandle : nullptr;
-}
-
-BOOL WINAPI FakeStartServiceA(SC_HANDLE service, DWORD count, LPCSTR* args)
-{
-    Note("StartServiceA " + std::string(service == kServiceHandle ? "svc" : "?") + " "
-        + std::to_string(count) + " " + (args ? "args" : "null"));
-    return Next(g_fake->startService);
-}
-
-SC_HANDLE WINAPI FakeCreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access,
-    DWORD type, DWORD start, DWORD errorControl, LPCSTR binary, LPCSTR group, LPDWORD tag,
-    LPCSTR dependencies, LPCSTR account, LPCSTR password)
-{
-    Note("CreateServiceA " + std::string(manager ? "scm" : "null") + " " + Text(name) + " "
-        + Text(display) + " " + Hex(access) + " " + Hex(type) + " " + Hex(start) + " "
-        + Hex(errorControl) + " " + Text(binary) + " " + Text(group) + " " + (tag ? "tag" : "-")
-        + " " + Text(dependencies) + " " + Text(account) + " " + Text(password));
-    return Next(g_fake->createService) ? kServiceHandle : nullptr;
-}
-
-BOOL WINAPI FakeCloseServiceHandle(SC_HANDLE handle)
-{
-    Note(handle == kServiceHandle ? "CloseServiceHandle svc" : "CloseServiceHandle scm");
-    return TRUE;
-}
-
-UINT WINAPI FakeGetSystemDirectoryA(LPSTR buffer, UINT size)
-{
-    Note("GetSystemDirectoryA " + std::to_string(size));
-    const std::string& directory = g_fake->systemDirectory;
-    if (directory.empty())
+    for (const std::string& word : call)
+        g_fake->calls += (&word == call.begin() ? "" : " ") + word;
+    g_fake->calls += "\n";
+    auto found = g_fake->script.find(*call.begin());
+    if (found == g_fake->script.end() || found->second.empty())
         return 0;
-    if (directory.size() >= size)
-        return static_cast<UINT>(directory.size() + 1);
-    std::memcpy(buffer, directory.c_str(), directory.size() + 1);
-    return static_cast<UINT>(directory.size());
+    const DWORD answer = found->second.front();
+    if (found->second.size() > 1)
+        found->second.pop_front();
+    if (answer)
+        g_fake->lastError = answer;
+    return answer;
 }
 
-DWORD WINAPI FakeGetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
-{
-    Note("GetModuleFileNameA " + std::string(module ? "module" : "exe") + " "
-        + std::to_string(size));
-    const std::string& name = g_fake->moduleFileName;
-    std::snprintf(buffer, size, "%s", name.c_str());
-    return static_cast<DWORD>(name.size());
-}
-
-BOOL WINAPI FakeCopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists)
-{
-    Note("CopyFileA " + Text(from) + " " + Text(to) + " " + std::to_string(failIfExists));
-    return Next(g_fake->copyFile);
-}
-
-HANDLE WINAPI FakeCreateWaitableTimerExW(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD flags, DWORD access)
-{
-    Note("CreateWaitableTimerExW " + Hex(flags) + " " + Hex(access));
-    return g_fake->timerAvailable ? kTimerHandle : nullptr;
-}
-
-BOOL WINAPI FakeSetWaitableTimer(
-    HANDLE, const LARGE_INTEGER* due, LONG period, PTIMERAPCROUTINE, LPVOID, BOOL resume)
-{
-    Note("SetWaitableTimer " + std::to_string(due->QuadPart) + " " + std::to_string(period) + " "
-        + std::to_string(resume));
-    g_fake->timerDue = -due->QuadPart;
-    return TRUE;
-}
-
-DWORD WINAPI FakeWaitForSingleObject(HANDLE handle, DWORD timeout)
-{
-    Note(std::string("WaitForSingleObject ") + (handle == kTimerHandle ? "timer" : "?") + " "
-        + Hex(timeout));
-    g_fake->clock += g_fake->timerDue;
-    return WAIT_OBJECT_0;
-}
-
-void WINAPI FakeSleep(DWORD ms)
-{
-    Note("Sleep " + std::to_string(ms));
-    g_fake->clock += static_cast<LONGLONG>(ms) * 10000;
-}
-
-BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* now)
-{
-    now->QuadPart = g_fake->clock;
-    g_fake->clock += 100;
-    return TRUE;
-}
-
-BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
-{
-    frequency->QuadPart = 10000000;
-    return TRUE;
-}
+std::string N(unsigned long long value) { return std::to_string(value); }
 
 } // namespace
 
-FakeWin32::FakeWin32()
-    : table(RealWin32Api())
+// The entries are captureless lambdas: on x64 there is one calling
+// convention, so they convert to the table's WINAPI pointers.
+FakeWin32::FakeWin32(Script script)
+    : script(std::move(script))
+    , m_table(RealWin32Api())
 {
     g_fake = this;
-    table.CreateFileA = FakeCreateFileA;
-    table.DeviceIoControl = FakeDeviceIoControl;
-    table.CloseHandle = FakeCloseHandle;
-    table.GetLastError = FakeGetLastError;
-    table.OpenSCManagerA = FakeOpenSCManagerA;
-    table.OpenServiceA = FakeOpenServiceA;
-    table.StartServiceA = FakeStartServiceA;
-    table.CreateServiceA = FakeCreateServiceA;
-    table.CloseServiceHandle = FakeCloseServiceHandle;
-    table.GetSystemDirectoryA = FakeGetSystemDirectoryA;
-    table.GetModuleFileNameA = FakeGetModuleFileNameA;
-    table.CopyFileA = FakeCopyFileA;
-    table.CreateWaitableTimerExW = FakeCreateWaitableTimerExW;
-    table.SetWaitableTimer = FakeSetWaitableTimer;
-    table.WaitForSingleObject = FakeWaitForSingleObject;
-    table.Sleep = FakeSleep;
-    table.QueryPerformanceCounter = FakeQueryPerformanceCounter;
-    table.QueryPerformanceFrequency = FakeQueryPerformanceFrequency;
-    m_previous = SetWin32Api(&table);
+    Win32Api& t = m_table;
+    t.CreateFileA = [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                        DWORD disposition, DWORD flags, HANDLE templ) {
+        return Scripted({"CreateFileA", Text(name), Hex(access), Hex(share), security ? "sa" : "-",
+                   Hex(disposition), Hex(flags), templ ? "template" : "-"})
+            ? INVALID_HANDLE_VALUE
+            : kDevice;
+    };
+    t.DeviceIoControl = [](HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+        return BOOL(!Scripted({"DeviceIoControl"}));
+    };
+    t.CloseHandle = [](HANDLE handle) { return BOOL(!Scripted({"CloseHandle", Name(handle)})); };
+    t.GetLastError = []() { return g_fake->lastError; };
+    t.OpenSCManagerA = [](LPCSTR machine, LPCSTR database, DWORD access) {
+        return Scripted({"OpenSCManagerA", Text(machine), Text(database), Hex(access)}) ? nullptr
+                                                                                        : kManager;
+    };
+    t.OpenServiceA = [](SC_HANDLE manager, LPCSTR name, DWORD access) {
+        return Scripted({"OpenServiceA", Name(manager), Text(name), Hex(access)}) ? nullptr
+                                                                                  : kService;
+    };
+    t.StartServiceA = [](SC_HANDLE service, DWORD count, LPCSTR* args) {
+        return BOOL(!Scripted({"StartServiceA", Name(service), N(count), args ? "args" : "null"}));
+    };
+    t.CreateServiceA = [](SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access, DWORD type,
+                           DWORD start, DWORD errorControl, LPCSTR binary, LPCSTR group,
+                           LPDWORD tag, LPCSTR dependencies, LPCSTR account, LPCSTR password) {
+        return Scripted({"CreateServiceA", Name(manager), Text(name), Text(display), Hex(access),
+                   Hex(type), Hex(start), Hex(errorControl), Text(binary), Text(group),
+                   tag ? "tag" : "-", Text(dependencies), Text(account), Text(password)})
+            ? nullptr
+            : kService;
+    };
+    t.CloseServiceHandle = [](SC_HANDLE handle) {
+        return BOOL(!Scripted({"CloseServiceHandle", Name(handle)}));
+    };
+    // The length copied, or the size needed when the buffer is too small.
+    t.GetSystemDirectoryA = [](LPSTR buffer, UINT size) {
+        const std::string& directory = g_fake->systemDirectory;
+        Scripted({"GetSystemDirectoryA", N(size)});
+        std::snprintf(buffer, size, "%s", directory.c_str());
+        return UINT(directory.size() < size ? directory.size() : directory.size() + 1);
+    };
+    t.GetModuleFileNameA = [](HMODULE module, LPSTR buffer, DWORD size) {
+        Scripted({"GetModuleFileNameA", module ? "module" : "exe", N(size)});
+        std::snprintf(buffer, size, "%s", g_fake->moduleFileName.c_str());
+        return static_cast<DWORD>(g_fake->moduleFileName.size());
+    };
+    t.CopyFileA = [](LPCSTR from, LPCSTR to, BOOL failIfExists) {
+        return BOOL(!Scripted({"CopyFileA", Text(from), Text(to), N(failIfExists)}));
+    };
+    t.CoInitialize = [](LPVOID) { return HRESULT(Scripted({"CoInitialize"})); };
+    t.CoInitializeSecurity
+        = [](PSECURITY_DESCRIPTOR, LONG services, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD level,
+              DWORD impersonation, void*, DWORD capabilities, void*) {
+              return HRESULT(Scripted({"CoInitializeSecurity", std::to_string(services), N(level),
+                  N(impersonation), N(capabilities)}));
+          };
+    t.CoCreateInstance = [](REFCLSID, LPUNKNOWN, DWORD context, REFIID, LPVOID* object) {
+        *object = nullptr;
+        return HRESULT(Scripted({"CoCreateInstance", N(context)}));
+    };
+    t.CoUninitialize = []() { Scripted({"CoUninitialize"}); };
+    t.CreateWaitableTimerExW = [](LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD flags, DWORD access) {
+        return Scripted({"CreateWaitableTimerExW", Hex(flags), Hex(access)}) ? nullptr : kTimer;
+    };
+    t.SetWaitableTimer = [](HANDLE timer, const LARGE_INTEGER* due, LONG period, PTIMERAPCROUTINE,
+                             LPVOID, BOOL resume) {
+        g_fake->timerDue = -due->QuadPart;
+        return BOOL(!Scripted({"SetWaitableTimer", Name(timer), std::to_string(due->QuadPart),
+            std::to_string(period), N(resume)}));
+    };
+    t.WaitForSingleObject = [](HANDLE handle, DWORD timeout) {
+        g_fake->clock += g_fake->timerDue;
+        return Scripted({"WaitForSingleObject", Name(handle), Hex(timeout)}); // WAIT_OBJECT_0
+    };
+    t.Sleep = [](DWORD ms) {
+        g_fake->clock += static_cast<LONGLONG>(ms) * 10000;
+        Scripted({"Sleep", N(ms)});
+    };
+    t.QueryPerformanceCounter = [](LARGE_INTEGER* now) {
+        now->QuadPart = g_fake->clock;
+        g_fake->clock += 100; // each reading takes 10 us
+        return TRUE;
+    };
+    t.QueryPerformanceFrequency = [](LARGE_INTEGER* hz) {
+        hz->QuadPart = 10000000;
+        return TRUE;
+    };
+    m_previous = SetWin32Api(&m_table);
 }
 
 FakeWin32::~FakeWin32()
 {
     SetWin32Api(m_previous);
     g_fake = nullptr;
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const auto& line : lines)
-        text += line + "\n";
-    return text;
 }
 
 } // namespace bypass::test

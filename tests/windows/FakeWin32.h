@@ -1,52 +1,38 @@
-// A scripted Win32: tests install it in place of the real table, and each
-// faked call is noted in a log and answers what the test scripted.
+// A scripted Win32 table, installed while it lives, that notes each call.
 #pragma once
 
 #include "portio/Win32Api.h"
 
 #include <deque>
-#include <functional>
+#include <map>
 #include <string>
-#include <vector>
 
 namespace bypass::test {
 
+// Scripted answers by call name, taken in order; the last one repeats. A
+// Win32 call fails with a non-zero answer as its last error, a COM call
+// answers it as its result; a call with no script succeeds.
+using Script = std::map<std::string, std::deque<DWORD>>;
+
 class FakeWin32 {
 public:
-    FakeWin32();
+    explicit FakeWin32(Script script);
     ~FakeWin32();
 
-    // Calls in order, e.g. "CreateFileA \\.\PortTalk 80000000 0 3 80".
-    std::vector<std::string> log;
-
-    // Answers of the calls, consumed in order; when a queue is empty the
-    // call succeeds. An error is set as the last error for a failed call.
-    struct Outcome {
-        bool ok;
-        DWORD error;
-    };
-    std::deque<Outcome> createFile, scManager, openService, startService, createService, copyFile;
-    // The driver's answer to one request: fills out, or answers FALSE.
-    std::function<BOOL(
-        DWORD code, const unsigned char* in, DWORD inSize, unsigned char* out, DWORD outSize)>
-        ioctl;
-    DWORD ioctlError = 6; // ERROR_INVALID_HANDLE
+    Script script;
+    // One line per call in order, e.g. "OpenServiceA scm PortTalk F01FF".
+    std::string calls;
     std::string systemDirectory = "C:\\windows\\system32";
-    std::string moduleFileName = "C:\\appliance\\bin\\host.exe";
-    bool timerAvailable = true;
-    // The performance counter, in 100 ns ticks: a timer wait or a Sleep moves
+    std::string moduleFileName = "D:\\tools/x\\bin/host.exe"; // the later separator counts
+    // The performance counter in 100 ns ticks: a timer wait or a Sleep moves
     // it on by the time asked, each reading by 10 us.
     LONGLONG clock = 0;
     LONGLONG timerDue = 0;
-
     DWORD lastError = 0;
-    Win32Api table;
 
 private:
+    Win32Api m_table;
     const Win32Api* m_previous;
 };
-
-// The log as one string, a call per line.
-std::string Joined(const std::vector<std::string>& lines);
 
 } // namespace bypass::test
