@@ -116,13 +116,13 @@ int MsiEnableWDT(int nSecond)
 WatchdogReadback MsiReadWatchdog()
 {
     MsiConfigMode sio;
-    const std::uint8_t selected = MsiSioRead(kRegLogicalDevice);
-    MsiSioWrite(kRegLogicalDevice, kWdtDevice);
+    const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
+    MsiSioWrite(kMsiRegLogicalDevice, kWdtDevice);
     const bool active = (MsiSioRead(kRegActivate) & kDeviceActive) != 0;
     const long unit = (MsiSioRead(kRegExpiryAction) & kCountMinutes) ? 60 : 1;
-    const long count = MsiSioRead(kRegCounter);
+    const long count = MsiSioRead(kMsiRegCounter);
     const bool expired = (MsiSioRead(kRegControl) & kTimeoutStatus) != 0;
-    MsiSioWrite(kRegLogicalDevice, selected);
+    MsiSioWrite(kMsiRegLogicalDevice, selected);
     return {active, count * unit, std::nullopt, expired};
 }
 

@@ -209,7 +209,7 @@ const Row kRows[] = {
             {"/board_state/watchdog/action", "none"}}},
     {{"status", "--simulate", "0"}, 0, "simulated relays: none on this board", {}},
     // The library's own line stays out of the JSON object.
-    {{"status", "--simulate", "5003"}, 0, "probe_smbus_controller = F000", {{"/type", 5003}}},
+    {{"bypass", "on", "--simulate", "5003"}, 0, "probe_smbus_controller = F000", {{"/type", 5003}}},
 };
 
 TEST(Bypassctl, CommandLinesGiveTheirExitCodeTextAndReport)
