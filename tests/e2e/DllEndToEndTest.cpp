@@ -132,13 +132,15 @@ std::string DriverView(const TraceFile& file, std::vector<SimScriptedRead>& read
     return lines;
 }
 
-// Every file but those of a missing driver: here the driver is loaded, and
-// its absence is first use's scenario.
+// Every file but those of a missing driver (here the driver is loaded, and
+// its absence is first use's scenario) and the chip readbacks, which are
+// bypassctl's own code, not the DLL's.
 std::vector<TraceFile> ReplayedFiles()
 {
     std::vector<TraceFile> files;
     for (const TraceFile& file : AllTraceFiles(BYPASS_TRACE_DIR))
-        if (ReadText(file.path).find("open -> -1") == std::string::npos)
+        if (ReadText(file.path).find("open -> -1") == std::string::npos
+            && file.steps.back() != "readback")
             files.push_back(file);
     return files;
 }

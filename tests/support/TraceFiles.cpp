@@ -1,7 +1,5 @@
 #include "support/TraceFiles.h"
 
-#include "boards/BoardTable.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -12,19 +10,6 @@
 #include <stdexcept>
 
 namespace bypass::test {
-namespace {
-
-// The board's readback as one number: the seconds read (left or
-// programmed), plus 100000 when expired and 1000000 when enabled.
-int ReadBack(CBypassTool& tool)
-{
-    const WatchdogReadback chip = FindBoard(tool.GetBypassType())->readWatchdog();
-    return static_cast<int>(chip.secondsLeft.value_or(chip.programmedSeconds.value_or(0))
-        + (chip.expired ? 100000 : 0) + (chip.enabled.value_or(false) ? 1000000 : 0));
-}
-
-} // namespace
-
 std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
 {
     static const std::map<std::string, std::function<int(CBypassTool&)>> kPlain = {
@@ -36,7 +21,6 @@ std::function<int(CBypassTool&)> OperationNamed(const std::string& name)
         {"disable-wdt", &CBypassTool::DisableWDT},
         {"kick-bypass", [](CBypassTool& tool) { return tool.SetWDTTimeout_Bypass_Again(0); }},
         {"kick-restart", [](CBypassTool& tool) { return tool.SetWDTTimeout_ResartSys_Again(0); }},
-        {"readback", ReadBack},
     };
     if (kPlain.count(name))
         return kPlain.at(name);

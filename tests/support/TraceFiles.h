@@ -27,9 +27,7 @@ std::vector<TraceFile> AllTraceFiles(const std::string& dir);
 std::string ReadText(const std::string& path);
 
 // init, fini, enable-bypass, disable-bypass, enable-wdt, disable-wdt,
-// kick-bypass, kick-restart, arm-bypass-SECONDS, arm-restart-SECONDS, and
-// readback: the board's watchdog readback, answered as the seconds read plus
-// 100000 when expired and 1000000 when enabled.
+// kick-bypass, kick-restart, arm-bypass-SECONDS and arm-restart-SECONDS.
 std::function<int(CBypassTool&)> OperationNamed(const std::string& name);
 
 // The lines of an expected trace: one access per line; blank lines, leading

@@ -133,7 +133,8 @@ const CommandRow kCommands[] = {
         "EnableWDT starts one",
         EnableWatchdog, nullptr},
     {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog, nullptr},
-    {"status", "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
+    {"status",
+        "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
         "back and the board's own text",
         ShowStatus, nullptr},
     {"keepalive", "arm the watchdog and re-arm it until SIGINT, SIGTERM or SIGHUP, then stop it",
