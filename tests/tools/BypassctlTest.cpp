@@ -49,7 +49,7 @@ Outcome Ctl(Args args, StopSignal* stop = nullptr, const std::string& moduleDir 
     CountedStop noStop;
     std::ostringstream out, err;
     std::FILE* trace = std::tmpfile();
-    Console console{out, err, trace, stop ? *stop : noStop, moduleDir};
+    Console console{out, err, trace, stop ? *stop : noStop, ProcessSupervisor(), moduleDir};
     args.push_back("--trace");          // so that a test can tell there was no port traffic
     testing::internal::CaptureStdout(); // what the library prints itself
     const int code = RunBypassctl(args, console);

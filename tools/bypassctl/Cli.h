@@ -3,6 +3,7 @@
 #pragma once
 
 #include "StopSignal.h"
+#include "Supervisor.h"
 
 #include <cstdio>
 #include <ostream>
@@ -23,9 +24,10 @@ enum ExitCode {
 struct Console {
     std::ostream& out;
     std::ostream& err;
-    std::FILE* trace;      // receives the port traffic with --trace
-    StopSignal& stop;      // ends keepalive
-    std::string moduleDir; // where Linux lists its loaded kernel modules
+    std::FILE* trace;       // receives the port traffic with --trace
+    StopSignal& stop;       // ends keepalive
+    Supervisor& supervisor; // hears keepalive's events
+    std::string moduleDir;  // where Linux lists its loaded kernel modules
 };
 
 // Runs one bypassctl command line (without the program name).

@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     const bypassctl::ConsoleText out(std::cout, false);
     const bypassctl::ConsoleText err(std::cerr, true);
-    bypassctl::Console console{
-        std::cout, std::cerr, stderr, bypassctl::ProcessStopSignal(), "/sys/module"};
+    bypassctl::Console console{std::cout, std::cerr, stderr, bypassctl::ProcessStopSignal(),
+        bypassctl::ProcessSupervisor(), "/sys/module"};
     return bypassctl::RunBypassctl(args, console);
 }
