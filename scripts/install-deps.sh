@@ -2,8 +2,11 @@
 # Installs what building and testing BypassTool needs on Debian 12:
 # the native toolchain and GoogleTest, mingw-w64 for the Windows DLL, and
 # Wine to run the Windows build's tests, clang with its sanitizer and libFuzzer
-# runtimes for the sanitizer build and the fuzzer, and valgrind for the
-# memcheck run of bypassctl.
+# runtimes for the sanitizer build and the fuzzer, valgrind for the
+# memcheck run of bypassctl, libsystemd (found through pkg-config) for
+# keepalive's notifications to systemd, and what the packaging tests run:
+# systemd-analyze and man to check the unit, dpkg-shlibdeps and file for the
+# .deb's dependencies, unzip to list the Windows zip.
 set -eu
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -13,4 +16,5 @@ $SUDO apt-get install -y -qq \
   libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 util-linux \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
   clang-14 libclang-rt-14-dev valgrind \
+  libsystemd-dev pkg-config systemd man-db dpkg-dev file unzip \
   >/dev/null
