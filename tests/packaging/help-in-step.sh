@@ -1,40 +1,27 @@
 #!/bin/sh
-# Every command, long option and choice that bypassctl's help lists is in the
-# man page, and the bash completion offers it where it may be typed.
-# Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION
+# Each command, long option and choice in bypassctl's help is in the man page and offered by
+# the bash completion where it may be typed. Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION
 set -u
-ctl="$1"
+ctl="$1" completion="$3" failures=0
 man=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$2")
-completion="$3"
-failures=0
-
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-# offered WORD LINE...: the completion offers WORD where the last word of LINE is typed.
-offered()
+in_man() { printf '%s' "$man" | grep -qF -- "$1" || fail "man page lacks '$1'"; }
+offered() # WORD LINE...: completing the last word of LINE offers WORD
 {
-    word="$1"
-    shift
-    case $(bash -c '. "$0"; COMP_WORDS=(bypassctl "$@"); COMP_CWORD=$#; _bypassctl; echo " ${COMPREPLY[*]} "' "$completion" "$@") in
-    *" $word "*) ;;
-    *) fail "completion of 'bypassctl $*' lacks $word" ;;
-    esac
+    word="$1" && shift
+    case $(bash -c '. "$0"; COMP_WORDS=(bypassctl "$@"); COMP_CWORD=$#; _bypassctl; echo " ${COMPREPLY[*]} "' \
+        "$completion" "$@") in *" $word "*) ;; *) fail "completion of 'bypassctl $*' lacks $word" ;; esac
 }
-
-check() # COMMAND...: its help, then each subcommand's
+check() # COMMAND...: its help, then each subcommand's (the loops' lists are read before a recursion)
 {
-    local help pair choice sub
-    help=$("$ctl" "$@" --help)
-    printf '%s' "$man" | grep -qF -- "$*" || fail "man page lacks '$*'"
+    help=$("$ctl" "$@" --help) && in_man "$*"
     for option in $(printf '%s\n' "$help" | sed -nE 's/^ +(-[a-z],)?(--[a-z][a-z-]*).*/\2/p'); do
-        printf '%s' "$man" | grep -qF -- "$option" || fail "man page lacks $option"
-        offered "$option" "$@" --
+        in_man "$option" && offered "$option" "$@" --
     done
-    # "--action TEXT:{bypass,restart}" and "state TEXT:{on,off}" as --action:bypass,restart
+    # "--action TEXT:{bypass,restart}" after --action, "state TEXT:{on,off}" after the command
     for pair in $(printf '%s\n' "$help" | sed -nE 's/^ +([a-z-]+) [A-Z]+:\{([^}]*)\}.*/\1:\2/p'); do
-        for choice in $(echo "${pair#*:}" | tr , ' '); do
-            case $pair in --*) offered "$choice" "$@" "${pair%%:*}" "" ;; *) offered "$choice" "$@" "" ;; esac
-        done
+        case $pair in --*) at=${pair%%:*} ;; *) at= ;; esac
+        for choice in $(echo "${pair#*:}" | tr , ' '); do offered "$choice" "$@" $at ""; done
     done
     for sub in $(printf '%s\n' "$help" | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'); do
         offered "$sub" "$@" ""
@@ -42,5 +29,4 @@ check() # COMMAND...: its help, then each subcommand's
     done
 }
 check
-[ "$failures" = 0 ] && echo "man page and completion in step with --help"
 exit "$failures"
