@@ -1,9 +1,9 @@
 #include "Supervisor.h"
 
-#include "ServiceNotify.h"
-
 #include <ctime>
 #include <iostream>
+
+#include "ServiceNotify.h"
 
 namespace bypassctl {
 namespace {
@@ -23,25 +23,13 @@ std::string UtcNow()
     return text;
 }
 
-// Under systemd the service manager hears the events too: the latest one
-// that is not routine becomes the unit's status line.
 class StandardErrorLog : public Supervisor {
 public:
     void Log(Priority priority, const std::string& line) override
     {
         std::cerr << '<' << static_cast<int>(priority) << '>' << UtcNow() << ' ' << line
                   << std::endl;
-        if (priority <= Priority::Notice) {
-            latestEvent_ = line;
-            NotifyStatus(line);
-        }
     }
-    void Ready() override { NotifyReady(latestEvent_.empty() ? "watchdog armed" : latestEvent_); }
-    void Alive() override { NotifyAlive(); }
-    void Stopping() override { NotifyStopping(); }
-
-private:
-    std::string latestEvent_;
 };
 
 } // namespace
@@ -49,7 +37,7 @@ private:
 Supervisor& ProcessSupervisor()
 {
     static StandardErrorLog log;
-    return log;
+    return WithServiceManager(log);
 }
 
 } // namespace bypassctl

@@ -6,8 +6,7 @@
 namespace bypassctl {
 namespace {
 
-// A status line is one line: a newline would start another assignment.
-std::string OneLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+void Notify(const std::string& assignments) { sd_notify(0, assignments.c_str()); }
 
 // The unit's WatchdogSec reaches the process as WATCHDOG_USEC; without it
 // systemd expects no pings and they are not sent.
@@ -20,24 +19,52 @@ bool WatchdogExpected()
     return expected;
 }
 
+// systemctl status shows the latest event that is not routine as the unit's
+// status line; READY=1 comes with the one that armed the watchdog.
+class SystemdSupervisor : public Supervisor {
+public:
+    explicit SystemdSupervisor(Supervisor& log)
+        : log_(log)
+    {
+    }
+    void Log(Priority priority, const std::string& line) override
+    {
+        log_.Log(priority, line);
+        if (priority <= Priority::Notice) {
+            // one line: a newline would start another assignment
+            latestEvent_ = line.substr(0, line.find('\n'));
+            Notify("STATUS=" + latestEvent_);
+        }
+    }
+    void Ready() override
+    {
+        log_.Ready();
+        Notify("READY=1\nSTATUS=" + (latestEvent_.empty() ? "watchdog armed" : latestEvent_));
+    }
+    void Alive() override
+    {
+        log_.Alive();
+        if (WatchdogExpected())
+            Notify("WATCHDOG=1");
+    }
+    // The watchdog is being stopped, which takes a few port accesses.
+    void Stopping() override
+    {
+        log_.Stopping();
+        Notify("STOPPING=1");
+    }
+
+private:
+    Supervisor& log_;
+    std::string latestEvent_;
+};
+
 } // namespace
 
-void NotifyReady(const std::string& status)
+Supervisor& WithServiceManager(Supervisor& log)
 {
-    sd_notify(0, ("READY=1\nSTATUS=" + OneLine(status)).c_str());
+    static SystemdSupervisor supervisor(log);
+    return supervisor;
 }
-
-void NotifyStatus(const std::string& status)
-{
-    sd_notify(0, ("STATUS=" + OneLine(status)).c_str());
-}
-
-void NotifyAlive()
-{
-    if (WatchdogExpected())
-        sd_notify(0, "WATCHDOG=1");
-}
-
-void NotifyStopping() { sd_notify(0, "STOPPING=1"); }
 
 } // namespace bypassctl
