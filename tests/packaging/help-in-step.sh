@@ -24,8 +24,7 @@ check() # COMMAND...: its help, then each subcommand's (the loops' lists are rea
         for choice in $(echo "${pair#*:}" | tr , ' '); do offered "$choice" "$@" $at ""; done
     done
     for sub in $(printf '%s\n' "$help" | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'); do
-        offered "$sub" "$@" ""
-        check "$@" "$sub"
+        offered "$sub" "$@" ""; check "$@" "$sub"
     done
 }
 check
