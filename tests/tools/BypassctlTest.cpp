@@ -64,7 +64,10 @@ struct RecordingSupervisor : Supervisor {
     {
         std::string text;
         for (const std::string& line : lines)
-            text += std::string(text.empty() ? "" : " ") + (line == "ready" ? 'R' : line[0]);
+            text += std::string(text.empty() ? "" : " ")
+                + (line == "ready"           ? 'R'
+                        : line == "stopping" ? 'S'
+                                             : line[0]);
         return text;
     }
     std::vector<std::string> lines;
@@ -316,11 +319,23 @@ TEST(Bypassctl, IdentifyWarnsOfKernelWatchdogsAndRefusesUnknownBoards)
     EXPECT_EQ(real.trace + unknown.trace + nameless.trace, "");
 }
 
+Json ReadJson(const std::string& path) { return Json::parse(std::ifstream(path)); }
+
 TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops)
 {
     CountedStop stop(2);
-    const Outcome kept = Ctl({"keepalive", "--simulate", "7", "--timeout", "30", "--json"}, &stop);
+    RecordingSupervisor log;
+    const std::string status
+        = (std::filesystem::temp_directory_path() / "keepalive-state").string();
+    const Outcome kept = Ctl(
+        {"keepalive", "--simulate", "7", "--timeout", "30", "--json", "--status-file", status},
+        &stop, "no-such-dir", &log);
     EXPECT_EQ(kept.code, 0);
+    EXPECT_EQ(log.Priorities(), "5 R S 5");
+    EXPECT_EQ(log.alive, 2);
+    EXPECT_EQ(ReadJson(status)["state"], "stopped");
+    EXPECT_EQ(ReadJson(status)["board_state"]["watchdog"]["running"], false);
+    std::filesystem::remove(status);
     EXPECT_EQ(stop.waits, (std::vector<unsigned>{5, 5, 5}));
     EXPECT_EQ(Json::parse(kept.out)["rearms"], 2);
     // two re-arms with code 5, then the normal control byte
@@ -378,19 +393,17 @@ std::size_t Count(const std::string& text, const std::string& piece)
     return count;
 }
 
-Json ReadJson(const std::string& path) { return Json::parse(std::ifstream(path)); }
-
 TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
 {
     const auto dir = std::filesystem::temp_directory_path() / "bypassctl-health";
     std::filesystem::create_directories(dir);
     const std::string pidFile = (dir / "host.pid").string(), status = (dir / "state").string();
-    const Args common = {"keepalive", "--timeout", "10", "--interval", "3", "--pidfile", pidFile,
+    const Args common = {"keepalive", "--timeout", "9", "--interval", "3", "--pidfile", pidFile,
         "--status-file", status, "--json"};
 
     // Bypass: healthy, failing (re-arming stops), healthy again before the
-    // 10 s ran out (armed again with the full 0x0A), then failing for good:
-    // the model expires 12 s after the recovery, within timeout + interval.
+    // 9 s ran out (armed again with the full 0x09), then failing for good:
+    // the model expires 9 s after the recovery, and keepalive sees it then.
     CountedStop bypassStop(100);
     PlayHost(bypassStop, pidFile, "+-+");
     RecordingSupervisor bypassLog;
@@ -399,17 +412,17 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     const Outcome bypass = Ctl(args, &bypassStop, "no-such-dir", &bypassLog);
     const Json bypassReport = Json::parse(bypass.out);
     EXPECT_EQ(bypass.code, kExitExpired) << bypass.text;
-    EXPECT_EQ(bypassStop.waits.size(), 7u);
-    EXPECT_EQ(bypassLog.alive, 7);
-    EXPECT_EQ(Count(bypass.trace, "out8 4E F6\nout8 4F 0A\n"), 3u) << bypass.trace;
+    EXPECT_EQ(bypassStop.waits.size(), 6u);
+    EXPECT_EQ(bypassLog.alive, 6);
+    EXPECT_EQ(Count(bypass.trace, "out8 4E F6\nout8 4F 09\n"), 3u) << bypass.trace;
     EXPECT_EQ(bypassReport["board_state"]["relays"], Json::array({"bypass", "bypass"}));
     EXPECT_EQ(bypassReport["rearms"], 2);
-    EXPECT_EQ(bypassReport["rounds"], 7);
-    EXPECT_EQ(bypassReport["failed_rounds"], 4);
+    EXPECT_EQ(bypassReport["rounds"], 6);
+    EXPECT_EQ(bypassReport["failed_rounds"], 3);
     EXPECT_EQ(bypassReport["watchdog"], "expired");
-    EXPECT_EQ(bypassLog.Priorities(), "5 R 4 3 5 4 3 4 4 3");
+    EXPECT_EQ(bypassLog.Priorities(), "5 R 4 3 5 4 3 4 3");
     EXPECT_NE(bypassLog.lines[2].find(pidFile), std::string::npos);
-    EXPECT_NE(bypassLog.lines[4].find("armed again with the full 10 s"), std::string::npos);
+    EXPECT_NE(bypassLog.lines[4].find("armed again with the full 9 s"), std::string::npos);
     EXPECT_EQ(ReadJson(status)["state"], "expired");
     EXPECT_EQ(ReadJson(status)["board_state"]["relays"], Json::array({"bypass", "bypass"}));
 
@@ -429,7 +442,7 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
         {"--simulate", "10", "--action", "restart", "--max-failures", "2", "--verbose"});
     const Outcome restart = Ctl(args, &restartStop, "no-such-dir", &restartLog);
     EXPECT_EQ(restart.code, kExitExpired) << restart.text;
-    EXPECT_EQ(restartStop.waits.size(), 17u);
+    EXPECT_EQ(restartStop.waits.size(), 16u);
     EXPECT_EQ(beforeFailure["state"], "re-arming");
     EXPECT_EQ(beforeFailure["board_state"]["restarts"], 0);
     EXPECT_EQ(beforeFailure["board_state"]["watchdog"]["running"], true);
@@ -437,7 +450,7 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     std::string priorities = "5 R";
     for (int rearm = 0; rearm < 12; ++rearm)
         priorities += " 7";
-    EXPECT_EQ(restartLog.Priorities(), priorities + " 4 7 4 3 4 4 3");
+    EXPECT_EQ(restartLog.Priorities(), priorities + " 4 7 4 3 4 3");
     std::filesystem::remove_all(dir);
 }
 
