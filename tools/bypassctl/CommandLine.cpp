@@ -99,13 +99,19 @@ void AddKickOptions(CLI::App& command, Options& options)
 // What keepalive asks before each re-arm; all must pass.
 void AddHealthCheckOptions(CLI::App& command, Options& options)
 {
-    command.add_option("--check", options.checks,
-        "a command run each round by the shell; exit status 0 is healthy (repeatable)");
-    command.add_option(
-        "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)");
+    command
+        .add_option("--check", options.checks,
+            "a command run each round by the shell; exit status 0 is healthy (repeatable)")
+        ->allow_extra_args(false);
+    command
+        .add_option(
+            "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
+        ->allow_extra_args(false);
 #if defined(_WIN32)
-    command.add_option("--process", options.processes,
-        "an image name (suricata.exe) that must be running (repeatable)");
+    command
+        .add_option("--process", options.processes,
+            "an image name (suricata.exe) that must be running (repeatable)")
+        ->allow_extra_args(false);
 #endif
     command
         .add_option("--check-timeout", options.checkTimeout,
