@@ -20,7 +20,8 @@ namespace {
 const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no port touched); "
                                   "3 no port access (driver or privilege) or a port access "
                                   "failed; 4 not supported on this board; 5 the board answered "
-                                  "a failure (-1); 6 another bypassctl held the board.";
+                                  "a failure (-1); 6 another bypassctl held the board; 7 the "
+                                  "watchdog expired: the health checks failed.";
 
 // Numbers are read as decimal, as a technician types them: left to itself
 // the parser would read 030 as octal 24, take 0x1E, and make "" a 0. Up to
@@ -95,6 +96,34 @@ void AddKickOptions(CLI::App& command, Options& options)
     AddTimeoutOption(command, options);
 }
 
+// What keepalive asks before each re-arm; all must pass.
+void AddHealthCheckOptions(CLI::App& command, Options& options)
+{
+    command
+        .add_option("--check", options.checks,
+            "a command run each round by the shell; exit status 0 is healthy (repeatable)")
+        ->allow_extra_args(false);
+    command
+        .add_option(
+            "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
+        ->allow_extra_args(false);
+#if defined(_WIN32)
+    command
+        .add_option("--process", options.processes,
+            "an image name (suricata.exe) that must be running (repeatable)")
+        ->allow_extra_args(false);
+#endif
+    command
+        .add_option("--check-timeout", options.checkTimeout,
+            "seconds each check may take before it fails, shorter than the interval (default "
+            "half the interval, at least 1)")
+        ->check(Decimal, "");
+    command
+        .add_option("--max-failures", options.maxFailures,
+            "failed rounds in a row that stop the re-arming, so the watchdog expires (default 1)")
+        ->check(Decimal, "");
+}
+
 void AddKeepAliveOptions(CLI::App& command, Options& options)
 {
     AddTimeoutOption(command, options)->required();
@@ -106,6 +135,10 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
         ->check(Decimal, "");
     command.add_flag("--leave-armed", options.leaveArmed,
         "leave the watchdog armed when stopped, so it expires");
+    AddHealthCheckOptions(command, options);
+    command.add_flag("--verbose", options.verbose, "log each re-arm");
+    command.add_option("--status-file", options.statusFile,
+        "keep the watchdog's state in this JSON file, replaced after each round");
 }
 
 // One command of the command line. A row without a function is a group:
@@ -137,7 +170,9 @@ const CommandRow kCommands[] = {
         "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
         "back and the board's own text",
         ShowStatus, nullptr},
-    {"keepalive", "arm the watchdog and re-arm it until SIGINT, SIGTERM or SIGHUP, then stop it",
+    {"keepalive",
+        "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
+        "SIGHUP, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},
 };
 
@@ -145,7 +180,8 @@ const CommandRow kCommands[] = {
 bool TakesValue(const std::string& arg)
 {
     static const char* const kValueOptions[]
-        = {"--type", "--simulate", "--timeout", "--action", "--interval"};
+        = {"--type", "--simulate", "--timeout", "--action", "--interval", "--check", "--pidfile",
+            "--process", "--check-timeout", "--max-failures", "--status-file"};
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
         != std::end(kValueOptions);
 }
