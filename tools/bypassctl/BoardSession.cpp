@@ -285,6 +285,15 @@ void BoardSession::ReportState()
 
 // A simulated board's time only runs in the tool's pauses, so it is told how
 // long the wait was.
+unsigned long long BoardSession::BoardMs() const
+{
+    if (m_board.simulator)
+        return m_board.simulator->PassedMs();
+    using namespace std::chrono;
+    return static_cast<unsigned long long>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 bool BoardSession::WaitInterval(int seconds)
 {
     using Clock = std::chrono::steady_clock;

@@ -68,6 +68,9 @@ public:
     // The simulated board, null on a real one.
     const BoardSimulator* Simulator() const { return m_board.simulator.get(); }
 
+    // The board's clock in ms: the time that passed for the simulated
+    // hardware, or the steady clock on a real board.
+    unsigned long long BoardMs() const;
     // Waits one interval, or less when a stop is requested; true on a stop.
     bool WaitInterval(int seconds);
     // Keeps a long keepalive from collecting its traffic forever.

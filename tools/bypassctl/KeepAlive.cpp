@@ -189,6 +189,11 @@ private:
     {
         m_context.console.supervisor.Log(priority, line);
     }
+    bool HasExpired() const
+    {
+        const auto limitMs = static_cast<unsigned long long>(m_plan.timeout.hardwareSeconds) * 1000;
+        return m_session.BoardMs() - m_armedAtMs >= limitMs;
+    }
     std::string ExpiresAt() const { return UtcTime(m_lastArm + m_plan.timeout.hardwareSeconds); }
     void WriteStatus(const char* state, bool counting = true);
 
@@ -202,9 +207,9 @@ private:
     int m_failedRounds = 0;
     int m_failuresInRow = 0;
     bool m_rearming = true;
-    // Seconds since the last arming, from the intervals waited: what the
-    // watchdog has counted when it is not re-armed.
-    long long m_sinceArm = 0;
+    // When the watchdog was last armed, on the board's clock: the checks'
+    // own time counts too, as it does for the hardware.
+    unsigned long long m_armedAtMs = 0;
     std::time_t m_lastArm = std::time(nullptr);
     int m_result = 0;
     const char* m_failed = nullptr; // the board operation that answered a failure
@@ -223,10 +228,13 @@ Ending KeepaliveRun::Run()
     while (!m_session.WaitInterval(m_plan.interval)) {
         supervisor.Alive();
         ++m_rounds;
-        m_sinceArm += m_plan.interval;
-        if (!m_rearming && m_sinceArm >= m_plan.timeout.hardwareSeconds)
+        if (!m_rearming && HasExpired())
             return Ending::Expired;
-        if (!ActOn(AllChecksPass()))
+        const bool healthy = AllChecksPass();
+        // checks that passed again too late find the board already in its action
+        if (!m_rearming && healthy && HasExpired())
+            return Ending::Expired;
+        if (!ActOn(healthy))
             return Ending::BoardFailed;
         WriteStatus(m_rearming ? "re-arming" : "not re-arming");
     }
@@ -250,7 +258,7 @@ bool KeepaliveRun::Call(const BoardOperation& operation)
             "the board answered " + std::to_string(m_result) + " to " + operation.name);
         return false;
     }
-    m_sinceArm = 0;
+    m_armedAtMs = m_session.BoardMs();
     m_lastArm = std::time(nullptr);
     return true;
 }

@@ -37,11 +37,18 @@ public:
     bypass::PortBackend& Ports() { return *m_model; }
     ModelledState State() const;
     // Lets ms of time pass for the hardware while the tool is idle.
-    void Pass(unsigned long long ms) { m_model->Advance(ms); }
+    void Pass(unsigned long long ms)
+    {
+        m_model->Advance(ms);
+        m_passedMs += ms;
+    }
+    // The time that has passed for the hardware since it was built.
+    unsigned long long PassedMs() const { return m_passedMs; }
 
 private:
     std::string m_product;
     std::unique_ptr<bypass::sim::BoardModel> m_model;
+    unsigned long long m_passedMs = 0;
     bypass::ProductNameSource m_previous;
 };
 
