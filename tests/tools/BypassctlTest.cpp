@@ -67,6 +67,7 @@ struct Row {
     int code;
     std::string says;                               // somewhere in what it prints
     std::vector<std::pair<const char*, Json>> json; // with --json: pointer and value
+    const char* trace = "";                         // the port traffic of exit 2 and 4
 };
 
 const Row kRows[] = {
@@ -147,6 +148,10 @@ const Row kRows[] = {
         "its logic puts the ports into bypass on expiry", {}},
     // The D525-NEXCOM board's DisableWDT touches no port.
     {{"wdt", "stop", "--simulate", "4"}, 4, "cannot stop its watchdog", {}},
+    // DisableWDT would deactivate the device found selected: only a look.
+    {{"wdt", "stop", "--simulate", "5002"}, 4,
+        "would deactivate logical device 0, not the watchdog", {{"/selected_device", 0}},
+        "open -> 0\nout8 4E 87\nout8 4E 87\nout8 4E 07\nin8 4F -> 00\nout8 4E AA\nclose\n"},
     {{"keepalive", "--simulate", "4", "--timeout", "30"}, 0,
         "cannot stop its watchdog: once keepalive ends it expires after the last re-arm: 16 s",
         {{"/watchdog", "armed"}, {"/board_state/watchdog/running", true}}},
@@ -222,7 +227,7 @@ TEST(Bypassctl, CommandLinesGiveTheirExitCodeTextAndReport)
         EXPECT_EQ(row.code, text.code) << line << "\n" << text.text;
         EXPECT_NE(text.text.find(row.says), std::string::npos) << line << "\n" << text.text;
         if (row.code == kExitUsage || row.code == kExitUnsupported) {
-            EXPECT_EQ(text.trace, "") << line;
+            EXPECT_EQ(text.trace, row.trace) << line;
         }
         if (row.json.empty())
             continue;
