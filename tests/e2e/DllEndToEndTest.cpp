@@ -8,6 +8,7 @@
 #include "support/TraceFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <string>
@@ -253,6 +254,33 @@ TEST_F(DllEndToEnd, EachHandleReadsTheConfigurationRegisterItSelected)
     EXPECT_EQ(sim.Trace(),
         "out32 CF8 8000FB08\nin32 CFC -> 0C050000\nout32 CF8 8000FB20\nin32 CFC -> 0000F001\n"
         "close\nclose\n");
+}
+
+// bypassctl.exe beside this host, run with args (redirections included):
+// its exit code and standard output.
+std::pair<int, std::string> Bypassctl(const std::string& args)
+{
+    std::FILE* pipe = _popen(("bypassctl.exe " + args).c_str(), "r");
+    std::string out;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe))
+        out += static_cast<char>(c);
+    return {_pclose(pipe), out};
+}
+
+// The library finds the SMBus controller at 0xE000, where the driver, which
+// learned its window at 0xF000 when it started, refuses every access. The
+// library goes on as if they had happened; bypassctl counts them instead.
+TEST_F(DllEndToEnd, BypassctlExitsWith3CountingTheAccessesTheDriverRefused)
+{
+    sim.ScriptReads({{0xCFC, 0x0C050000}, {0xCFC, 0xE001}});
+    const auto text = Bypassctl("--type 5003 bypass on 2>&1");
+    sim.ScriptReads({{0xCFC, 0x0C050000}, {0xCFC, 0xE001}});
+    const auto json = Bypassctl("--type 5003 bypass on --json 2>NUL");
+    EXPECT_EQ(text.first, 3);
+    EXPECT_NE(text.second.find("27 port accesses failed during EnableBypass"), std::string::npos)
+        << text.second;
+    EXPECT_EQ(json.first, 3);
+    EXPECT_EQ(nlohmann::json::parse(json.second)["failed_port_accesses"], 27) << json.second;
 }
 
 } // namespace
