@@ -2,6 +2,7 @@
 // from the board's power-on state: the exit code, the key text it prints,
 // the fields of its JSON report, and that refused input touches no port.
 #include "Cli.h"
+#include "TextConv.h"
 
 #include "framework/BaseboardQuery.h"
 
@@ -301,6 +302,28 @@ TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops
     const std::string deactivate = "out8 4E 30\nout8 4F 00\nout8 4E AA\nclose\n";
     EXPECT_EQ(failed.trace.substr(failed.trace.size() - deactivate.size()), deactivate);
 }
+
+#if defined(_WIN32)
+// A console: GetConsoleMode succeeds, and WriteConsoleW shows its characters.
+std::wstring g_shown;
+const ConsoleApi kConsole = {[](void*, unsigned long*) { return 1; },
+    [](void*, const void* text, unsigned long count, unsigned long* written, void*) {
+        return g_shown.append(static_cast<const wchar_t*>(text), *written = count), 1;
+    }};
+
+// The catalogue's UTF-8 text reaches a console as characters, also when a
+// flush falls inside one; none of it goes to the stream's bytes.
+TEST(Bypassctl, ConsoleShowsUtf8TextAsCharacters)
+{
+    const ConsoleApi* real = SetConsoleApi(&kConsole);
+    std::ostringstream bytes;
+    const ConsoleText console(bytes, false);
+    bytes << "G41-MS(\xE5\xBE" << std::flush << "\xAE\xE6\x98\x9F)\n";
+    SetConsoleApi(real);
+    EXPECT_EQ(g_shown, L"G41-MS(\u5FAE\u661F)\n");
+    EXPECT_EQ(bytes.str(), "");
+}
+#endif
 
 } // namespace
 } // namespace bypassctl

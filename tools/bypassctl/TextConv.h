@@ -20,6 +20,20 @@ std::size_t DisplayWidth(const std::string& utf8);
 // wide-character interface, since the console would show UTF-8 bytes in
 // its own code page. Redirected output, and every stream elsewhere, stays
 // byte for byte.
+#if defined(_WIN32)
+// The two console calls ConsoleText makes, with their Win32 types spelled
+// out (handles as void*); the real ones unless a test stands in for a
+// console.
+struct ConsoleApi {
+    int (*getConsoleMode)(void* handle, unsigned long* mode);
+    int (*writeConsoleW)(
+        void* handle, const void* text, unsigned long count, unsigned long* written, void*);
+};
+// Installs api for the ConsoleText objects made afterwards (nullptr: the
+// real calls) and answers the one it replaces.
+const ConsoleApi* SetConsoleApi(const ConsoleApi* api);
+#endif
+
 class ConsoleText {
 public:
     ConsoleText(std::ostream& stream, bool error);
