@@ -216,8 +216,8 @@ void StopWatchdog(Context& context)
     context.report.Set("effect", step.what);
     session.Run(kDisable);
     if (selected >= 0)
-        context.report.Say("watchdog stopped: DisableWDT deactivated logical device "
-            + std::to_string(selected) + ", the watchdog, which the chip had selected");
+        context.report.Say("watchdog stopped: DisableWDT acted on logical device "
+            + std::to_string(selected) + ", the watchdog's, which the chip had selected");
     else
         context.report.Say(std::string(step.effect == WatchdogEffect::Stops ? "watchdog stopped: "
                                                                             : "DisableWDT: ")
