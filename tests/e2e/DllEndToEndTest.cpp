@@ -258,8 +258,7 @@ TEST_F(DllEndToEnd, EachHandleReadsTheConfigurationRegisterItSelected)
         "close\nclose\n");
 }
 
-// bypassctl.exe beside this host, run with args (redirections included):
-// its exit code and standard output.
+// bypassctl.exe beside this host, run with args: its exit code and standard output.
 std::pair<int, std::string> Bypassctl(const std::string& args)
 {
     std::FILE* pipe = _popen(("bypassctl.exe " + args).c_str(), "r");

@@ -149,7 +149,6 @@ const Row kRows[] = {
         "its logic puts the ports into bypass on expiry", {}},
     // The D525-NEXCOM board's DisableWDT touches no port.
     {{"wdt", "stop", "--simulate", "4"}, 4, "cannot stop its watchdog", {}},
-    // DisableWDT would deactivate the device found selected: only a look.
     {{"wdt", "stop", "--simulate", "5002"}, 4,
         "would deactivate logical device 0, not the watchdog", {{"/selected_device", 0}},
         "open -> 0\nout8 4E 87\nout8 4E 87\nout8 4E 07\nin8 4F -> 00\nout8 4E AA\nclose\n"},
