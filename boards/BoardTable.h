@@ -88,6 +88,12 @@ struct BoardRow {
     // null where the board cannot tell (its watchdog sits in board logic
     // whose registers are not known to read back, or it has none).
     WatchdogReadback (*readWatchdog)() = nullptr;
+
+    // Where DisableWDT acts on whichever logical device the Super I/O has
+    // selected, without selecting one: a look at that selection which
+    // writes no register, and the watchdog's device. Null elsewhere.
+    int (*selectedDevice)() = nullptr;
+    int watchdogDevice = -1;
 };
 
 // Every row, in catalogue order.

@@ -126,6 +126,12 @@ WatchdogReadback MsiReadWatchdog()
     return {active, count * unit, std::nullopt, expired};
 }
 
+int MsiSelectedDevice()
+{
+    MsiConfigMode sio;
+    return MsiSioRead(kMsiRegLogicalDevice);
+}
+
 std::uint8_t MsiMoveBit(int value, int from, int to)
 {
     return static_cast<std::uint8_t>(((value >> from) & 1) << to);

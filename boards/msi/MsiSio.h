@@ -4,8 +4,8 @@
 // have in common.
 //
 // None of the register helpers enters or leaves configuration mode except
-// MsiDisableWDT, MsiEnableWDT and MsiReadWatchdog: the caller holds an
-// MsiConfigMode.
+// MsiDisableWDT, MsiEnableWDT, MsiReadWatchdog and MsiSelectedDevice: the
+// caller holds an MsiConfigMode.
 #pragma once
 
 #include <cstdint>
@@ -77,6 +77,11 @@ int MsiEnableWDT(int nSecond);
 // the timeout status. One pass through configuration mode that writes only
 // the device selection, and puts back the device it found selected.
 WatchdogReadback MsiReadWatchdog();
+
+// The logical device the chip has selected (global register 0x07), which
+// the boards' DisableWDT acts on. One pass through configuration mode that
+// writes no register.
+int MsiSelectedDevice();
 
 // Bit `from` of value, moved to bit `to` of a port byte.
 std::uint8_t MsiMoveBit(int value, int from, int to);

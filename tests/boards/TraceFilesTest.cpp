@@ -6,7 +6,8 @@
 // operation must answer. A file named a+b holds the conversation of a, then
 // that of b, whose result it gives. `readback` is the board row's read of
 // the watchdog chip, answered as the seconds read plus 100000 when expired
-// and 1000000 when enabled.
+// and 1000000 when enabled; `readback-selection` its look at the logical
+// device the Super I/O has selected, answered 1 when it is the watchdog's.
 #include "boards/BoardTable.h"
 #include "boards/WatchdogReadback.h"
 #include "framework/ToolFactory.h"
@@ -21,9 +22,12 @@ using namespace bypass::test;
 
 int RunStep(const std::string& step, CBypassTool& tool)
 {
+    const bypass::BoardRow& row = *bypass::FindBoard(tool.GetBypassType());
+    if (step == "readback-selection")
+        return row.selectedDevice() == row.watchdogDevice;
     if (step != "readback")
         return OperationNamed(step)(tool);
-    const bypass::WatchdogReadback chip = bypass::FindBoard(tool.GetBypassType())->readWatchdog();
+    const bypass::WatchdogReadback chip = row.readWatchdog();
     return static_cast<int>(chip.secondsLeft.value_or(chip.programmedSeconds.value_or(0))
         + (chip.expired ? 100000 : 0) + (chip.enabled.value_or(false) ? 1000000 : 0));
 }

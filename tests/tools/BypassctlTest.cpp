@@ -2,6 +2,7 @@
 // from the board's power-on state: the exit code, the key text it prints,
 // the fields of its JSON report, and that refused input touches no port.
 #include "Cli.h"
+#include "TextConv.h"
 
 #include "framework/BaseboardQuery.h"
 
@@ -107,6 +108,7 @@ struct Row {
     int code;
     std::string says;                               // somewhere in what it prints
     std::vector<std::pair<const char*, Json>> json; // with --json: pointer and value
+    const char* trace = "";                         // the port traffic of exit 2 and 4
 };
 
 const Row kRows[] = {
@@ -201,6 +203,9 @@ const Row kRows[] = {
         "its logic puts the ports into bypass on expiry", {}},
     // The D525-NEXCOM board's DisableWDT touches no port.
     {{"wdt", "stop", "--simulate", "4"}, 4, "cannot stop its watchdog", {}},
+    {{"wdt", "stop", "--simulate", "5002"}, 4,
+        "would deactivate logical device 0, not the watchdog", {{"/selected_device", 0}},
+        "open -> 0\nout8 4E 87\nout8 4E 87\nout8 4E 07\nin8 4F -> 00\nout8 4E AA\nclose\n"},
     {{"keepalive", "--simulate", "4", "--timeout", "30"}, 0,
         "cannot stop its watchdog: once keepalive ends it expires after the last re-arm: 16 s",
         {{"/watchdog", "armed"}, {"/board_state/watchdog/running", true}}},
@@ -276,7 +281,7 @@ TEST(Bypassctl, CommandLinesGiveTheirExitCodeTextAndReport)
         EXPECT_EQ(row.code, text.code) << line << "\n" << text.text;
         EXPECT_NE(text.text.find(row.says), std::string::npos) << line << "\n" << text.text;
         if (row.code == kExitUsage || row.code == kExitUnsupported) {
-            EXPECT_EQ(text.trace, "") << line;
+            EXPECT_EQ(text.trace, row.trace) << line;
         }
         if (row.json.empty())
             continue;
@@ -453,6 +458,28 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     EXPECT_EQ(restartLog.Priorities(), priorities + " 4 7 4 3 4 3");
     std::filesystem::remove_all(dir);
 }
+
+#if defined(_WIN32)
+// A console: GetConsoleMode succeeds, and WriteConsoleW shows its characters.
+std::wstring g_shown;
+const ConsoleApi kConsole = {[](void*, unsigned long*) { return 1; },
+    [](void*, const void* text, unsigned long count, unsigned long* written, void*) {
+        return g_shown.append(static_cast<const wchar_t*>(text), *written = count), 1;
+    }};
+
+// The catalogue's UTF-8 text reaches a console as characters, also when a
+// flush falls inside one; none of it goes to the stream's bytes.
+TEST(Bypassctl, ConsoleShowsUtf8TextAsCharacters)
+{
+    const ConsoleApi* real = SetConsoleApi(&kConsole);
+    std::ostringstream bytes;
+    const ConsoleText console(bytes, false);
+    bytes << "G41-MS(\xE5\xBE" << std::flush << "\xAE\xE6\x98\x9F)\n";
+    SetConsoleApi(real);
+    EXPECT_EQ(g_shown, L"G41-MS(\u5FAE\u661F)\n");
+    EXPECT_EQ(bytes.str(), "");
+}
+#endif
 
 } // namespace
 } // namespace bypassctl

@@ -42,10 +42,13 @@ if [ -z "$runner" ]; then
     sleep 0.5
     expect 6 "process 4242 holds the bypassctl lock" --simulate 6 bypass on
     wait
-    sleep 5 &
-    echo $! >"$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
-    expect 0 "keepalive (process $!) is driving this watchdog" --simulate 6 wdt stop
-    kill $!
+    "$ctl" keepalive --simulate 6 --timeout 30 >/dev/null 2>&1 &
+    timeout 10 sh -c "until [ -s $BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid ]; do sleep 0.1; done"
+    expect 0 "keepalive (process $!) is driving this watchdog" --simulate 7 wdt stop
+    kill $! && wait $!
+    # A pid that another program has been given since is no keepalive.
+    echo $$ >"$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
+    expect 0 '"simulated":true,"effect"' --simulate 7 wdt stop --json
     rm -rf "$BYPASSCTL_LOCK_DIR"
 fi
 

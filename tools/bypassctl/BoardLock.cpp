@@ -11,7 +11,6 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
@@ -60,12 +59,26 @@ long ReadPid(const std::string& path)
 
 long OwnPid() { return static_cast<long>(GetCurrentProcessId()); }
 
-bool IsRunning(long pid)
+// The file name of the program process runs, empty when it cannot be told.
+std::wstring ProgramOf(HANDLE process)
 {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    wchar_t path[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameW(process, 0, path, &size))
+        return L"";
+    return std::filesystem::path(path).filename().wstring();
+}
+
+// A running process with this program's image name, whatever its folder.
+bool IsRunningBypassctl(long pid)
+{
+    HANDLE process = OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (!process)
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        return false;
+    const std::wstring program = ProgramOf(process);
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT && !program.empty()
+        && _wcsicmp(program.c_str(), ProgramOf(GetCurrentProcess()).c_str()) == 0;
     CloseHandle(process);
     return running;
 }
@@ -74,7 +87,24 @@ bool IsRunning(long pid)
 
 long OwnPid() { return static_cast<long>(getpid()); }
 
-bool IsRunning(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+// The name of the program a process runs, as the kernel keeps it from its
+// executable's file name (readable for every user's processes, and unchanged
+// when the file is replaced by an update); empty for no such process.
+std::string ProgramOf(const std::string& process)
+{
+    std::ifstream comm("/proc/" + process + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// A running process of this same program: a pid left by a keepalive that
+// died may since have been given to anything else.
+bool IsRunningBypassctl(long pid)
+{
+    const std::string program = ProgramOf(std::to_string(pid));
+    return !program.empty() && program == ProgramOf("self");
+}
 
 #endif
 
@@ -185,7 +215,7 @@ void BoardLock::WithdrawKeepalive()
 long BoardLock::RunningKeepalive() const
 {
     const long pid = ReadPid(Join(m_dir, kKeepaliveFile));
-    return pid > 0 && pid != OwnPid() && IsRunning(pid) ? pid : 0;
+    return pid > 0 && pid != OwnPid() && IsRunningBypassctl(pid) ? pid : 0;
 }
 
 } // namespace bypassctl

@@ -33,6 +33,9 @@ std::string GbkToUtf8(const std::string& gbk)
 
 namespace {
 
+const ConsoleApi kRealConsole = {GetConsoleMode, WriteConsoleW};
+const ConsoleApi* g_console = &kRealConsole;
+
 // The length of text's leading part that ends on a whole UTF-8 sequence: a
 // character cut between two writes waits for the rest.
 std::size_t WholeSequences(const std::string& text)
@@ -89,7 +92,8 @@ private:
         std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, m_pending.data(), whole, wide.data(), wideLength);
         DWORD written = 0;
-        WriteConsoleW(m_console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        g_console->writeConsoleW(
+            m_console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         m_pending.erase(0, static_cast<std::size_t>(whole));
     }
 
@@ -99,13 +103,20 @@ private:
 
 } // namespace
 
+const ConsoleApi* SetConsoleApi(const ConsoleApi* api)
+{
+    const ConsoleApi* previous = g_console;
+    g_console = api ? api : &kRealConsole;
+    return previous;
+}
+
 ConsoleText::ConsoleText(std::ostream& stream, bool error)
     : m_stream(stream)
 {
     HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     // GetConsoleMode succeeds only on a console: a file or pipe keeps its bytes.
-    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+    if (handle == INVALID_HANDLE_VALUE || !g_console->getConsoleMode(handle, &mode))
         return;
     stream.flush();
     m_console = std::make_unique<ConsoleBuffer>(handle);

@@ -97,6 +97,30 @@ void ArmWith(Context& context, const char* verb)
     session.ReportState();
 }
 
+// Where DisableWDT acts on whichever logical device the Super I/O has
+// selected, a new process finds the selection an earlier one left: the
+// watchdog's after an arming, another device (whose function DisableWDT
+// would switch off) after power-on or another program. Looks at it without
+// writing, and refuses unless it is the watchdog's; answers the device
+// found, -1 where the board's DisableWDT selects nothing.
+int RequireWatchdogSelected(BoardSession& session, Report& report)
+{
+    const bypass::BoardRow& row = RowOf(session);
+    if (!row.selectedDevice)
+        return -1;
+    const int selected = session.Call({"reading the selected logical device",
+        [&row](CBypassTool&) { return row.selectedDevice(); }});
+    report.Set("selected_device", selected);
+    if (selected == row.watchdogDevice)
+        return selected;
+    const std::string device = "logical device " + std::to_string(selected);
+    throw CommandError{kExitUnsupported,
+        device + " is selected in the Super I/O, not the watchdog's device "
+            + std::to_string(row.watchdogDevice) + ": DisableWDT would deactivate " + device
+            + ", not the watchdog; nothing was run. wdt arm selects the watchdog: run it, then wdt "
+              "stop, or end keepalive, which stops it"};
+}
+
 } // namespace
 
 void ArmWatchdog(Context& context) { ArmWith(context, "armed"); }
@@ -150,11 +174,16 @@ void StopWatchdog(Context& context)
                 + " cannot stop its watchdog (DisableWDT: " + step.what
                 + "); an armed watchdog expires when the count it was last armed with runs out, "
                   "with the action it was armed with"};
+    const int selected = RequireWatchdogSelected(session, context.report);
     context.report.Set("effect", step.what);
     session.Run(kDisable);
-    context.report.Say(
-        std::string(step.effect == WatchdogEffect::Stops ? "watchdog stopped: " : "DisableWDT: ")
-        + step.what);
+    if (selected >= 0)
+        context.report.Say("watchdog stopped: DisableWDT acted on logical device "
+            + std::to_string(selected) + ", the watchdog's, which the chip had selected");
+    else
+        context.report.Say(std::string(step.effect == WatchdogEffect::Stops ? "watchdog stopped: "
+                                                                            : "DisableWDT: ")
+            + step.what);
     session.ReportState();
 }
 
