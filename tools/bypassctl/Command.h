@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace bypassctl {
 
@@ -31,6 +32,9 @@ struct Options {
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts
     bool leaveArmed = false;
+    // The command line without its command's words, as given: what the
+    // service hands on to keepalive.
+    std::vector<std::string> arguments;
 };
 
 // Ends a command with an exit code and one line saying why.
