@@ -10,7 +10,15 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace bypassctl {
 namespace {
@@ -18,7 +26,8 @@ namespace {
 using Json = nlohmann::json;
 using Args = std::vector<std::string>;
 
-// Stops keepalive after a number of waits, and remembers how long each was.
+// Stops keepalive after a number of waits, and remembers how long each was;
+// onWait plays the host between waits (its argument counts them from 1).
 class CountedStop : public StopSignal {
 public:
     explicit CountedStop(int waitsBeforeStop = 0)
@@ -29,12 +38,40 @@ public:
     bool WaitFor(unsigned seconds) override
     {
         waits.push_back(seconds);
+        if (onWait)
+            onWait(static_cast<int>(waits.size()));
         return static_cast<int>(waits.size()) > m_waitsBeforeStop;
     }
     std::vector<unsigned> waits;
+    std::function<void(int)> onWait;
 
 private:
     int m_waitsBeforeStop;
+};
+
+// Keeps keepalive's events: each log line after its priority, and what a
+// service manager hears.
+struct RecordingSupervisor : Supervisor {
+    void Log(Priority priority, const std::string& line) override
+    {
+        lines.push_back(std::to_string(static_cast<int>(priority)) + " " + line);
+    }
+    void Ready() override { lines.push_back("ready"); }
+    void Alive() override { ++alive; }
+    void Stopping() override { lines.push_back("stopping"); }
+    // "5 R 4 3": the priorities of the lines, R for Ready, S for Stopping.
+    std::string Priorities() const
+    {
+        std::string text;
+        for (const std::string& line : lines)
+            text += std::string(text.empty() ? "" : " ")
+                + (line == "ready"           ? 'R'
+                        : line == "stopping" ? 'S'
+                                             : line[0]);
+        return text;
+    }
+    std::vector<std::string> lines;
+    int alive = 0;
 };
 
 struct Outcome {
@@ -44,12 +81,15 @@ struct Outcome {
     std::string trace;
 };
 
-Outcome Ctl(Args args, StopSignal* stop = nullptr, const std::string& moduleDir = "no-such-dir")
+Outcome Ctl(Args args, StopSignal* stop = nullptr, const std::string& moduleDir = "no-such-dir",
+    Supervisor* supervisor = nullptr)
 {
     CountedStop noStop;
+    RecordingSupervisor quiet;
     std::ostringstream out, err;
     std::FILE* trace = std::tmpfile();
-    Console console{out, err, trace, stop ? *stop : noStop, ProcessSupervisor(), moduleDir};
+    Console console{
+        out, err, trace, stop ? *stop : noStop, supervisor ? *supervisor : quiet, moduleDir};
     args.push_back("--trace");          // so that a test can tell there was no port traffic
     testing::internal::CaptureStdout(); // what the library prints itself
     const int code = RunBypassctl(args, console);
@@ -129,6 +169,20 @@ const Row kRows[] = {
         "shorter than the timeout of 30 s", {}},
     {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "0"}, 2,
         "interval 0 s must be at least 1 s", {}},
+    // A check may take its whole time before the re-arm: interval and check
+    // timeout must fit inside what the hardware counts, 16 s for 30 here.
+    {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "12", "--pidfile", "p",
+         "--check-timeout", "4"},
+        2, "interval 12 s plus check timeout 4 s must be shorter than the 16 s the board", {}},
+    {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "11", "--pidfile", "p",
+         "--check-timeout", "4"},
+        0, "health checks: pid file p", {}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "3", "--check-timeout", "3"},
+        2, "check timeout 3 s must be at least 1 s and shorter than the interval of 3 s", {}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "5", "--pidfile", "p"}, 0,
+        "", {{"/check_timeout_seconds", 2}, {"/outcome", "stopped"}}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--max-failures", "0"}, 2,
+        "max failures 0 must be at least 1", {}},
     // The NEXCOM logic counts codes up to 7.
     {{"wdt", "kick", "--simulate", "7", "--timeout", "2000000000"}, 2,
         "is longer than the board's logic is known to count; allowed: 1 to 127 seconds", {}},
@@ -265,11 +319,23 @@ TEST(Bypassctl, IdentifyWarnsOfKernelWatchdogsAndRefusesUnknownBoards)
     EXPECT_EQ(real.trace + unknown.trace + nameless.trace, "");
 }
 
+Json ReadJson(const std::string& path) { return Json::parse(std::ifstream(path)); }
+
 TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops)
 {
     CountedStop stop(2);
-    const Outcome kept = Ctl({"keepalive", "--simulate", "7", "--timeout", "30", "--json"}, &stop);
+    RecordingSupervisor log;
+    const std::string status
+        = (std::filesystem::temp_directory_path() / "keepalive-state").string();
+    const Outcome kept = Ctl(
+        {"keepalive", "--simulate", "7", "--timeout", "30", "--json", "--status-file", status},
+        &stop, "no-such-dir", &log);
     EXPECT_EQ(kept.code, 0);
+    EXPECT_EQ(log.Priorities(), "5 R S 5");
+    EXPECT_EQ(log.alive, 2);
+    EXPECT_EQ(ReadJson(status)["state"], "stopped");
+    EXPECT_EQ(ReadJson(status)["board_state"]["watchdog"]["running"], false);
+    std::filesystem::remove(status);
     EXPECT_EQ(stop.waits, (std::vector<unsigned>{5, 5, 5}));
     EXPECT_EQ(Json::parse(kept.out)["rearms"], 2);
     // two re-arms with code 5, then the normal control byte
@@ -295,6 +361,97 @@ TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops
     EXPECT_TRUE(never.waits.empty());
     const std::string deactivate = "out8 4E 30\nout8 4F 00\nout8 4E AA\nclose\n";
     EXPECT_EQ(failed.trace.substr(failed.trace.size() - deactivate.size()), deactivate);
+}
+
+long OwnPid()
+{
+#if defined(_WIN32)
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+// The host's health as the pid file shows it: this test's process while
+// the round's entry in healthy is '+', a missing file otherwise.
+void PlayHost(CountedStop& stop, const std::string& pidFile, const std::string& healthy)
+{
+    stop.onWait = [pidFile, healthy](int wait) {
+        const std::size_t round = static_cast<std::size_t>(wait) - 1;
+        if (round < healthy.size() && healthy[round] == '+')
+            std::ofstream(pidFile) << OwnPid() << "\n";
+        else
+            std::filesystem::remove(pidFile);
+    };
+}
+
+std::size_t Count(const std::string& text, const std::string& piece)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
+{
+    const auto dir = std::filesystem::temp_directory_path() / "bypassctl-health";
+    std::filesystem::create_directories(dir);
+    const std::string pidFile = (dir / "host.pid").string(), status = (dir / "state").string();
+    const Args common = {"keepalive", "--timeout", "9", "--interval", "3", "--pidfile", pidFile,
+        "--status-file", status, "--json"};
+
+    // Bypass: healthy, failing (re-arming stops), healthy again before the
+    // 9 s ran out (armed again with the full 0x09), then failing for good:
+    // the model expires 9 s after the recovery, and keepalive sees it then.
+    CountedStop bypassStop(100);
+    PlayHost(bypassStop, pidFile, "+-+");
+    RecordingSupervisor bypassLog;
+    Args args = common;
+    args.insert(args.end(), {"--simulate", "6"});
+    const Outcome bypass = Ctl(args, &bypassStop, "no-such-dir", &bypassLog);
+    const Json bypassReport = Json::parse(bypass.out);
+    EXPECT_EQ(bypass.code, kExitExpired) << bypass.text;
+    EXPECT_EQ(bypassStop.waits.size(), 6u);
+    EXPECT_EQ(bypassLog.alive, 6);
+    EXPECT_EQ(Count(bypass.trace, "out8 4E F6\nout8 4F 09\n"), 3u) << bypass.trace;
+    EXPECT_EQ(bypassReport["board_state"]["relays"], Json::array({"bypass", "bypass"}));
+    EXPECT_EQ(bypassReport["rearms"], 2);
+    EXPECT_EQ(bypassReport["rounds"], 6);
+    EXPECT_EQ(bypassReport["failed_rounds"], 3);
+    EXPECT_EQ(bypassReport["watchdog"], "expired");
+    EXPECT_EQ(bypassLog.Priorities(), "5 R 4 3 5 4 3 4 3");
+    EXPECT_NE(bypassLog.lines[2].find(pidFile), std::string::npos);
+    EXPECT_NE(bypassLog.lines[4].find("armed again with the full 9 s"), std::string::npos);
+    EXPECT_EQ(ReadJson(status)["state"], "expired");
+    EXPECT_EQ(ReadJson(status)["board_state"]["relays"], Json::array({"bypass", "bypass"}));
+
+    // Restart: healthy over four timeouts, then two failed rounds in a row
+    // stop the re-arming; the model restarts the system once, at the end.
+    CountedStop restartStop(100);
+    PlayHost(restartStop, pidFile, std::string(12, '+'));
+    Json beforeFailure;
+    restartStop.onWait = [previous = restartStop.onWait, &beforeFailure, status](int wait) {
+        if (wait == 13)
+            beforeFailure = ReadJson(status);
+        previous(wait);
+    };
+    RecordingSupervisor restartLog;
+    args = common;
+    args.insert(args.end(),
+        {"--simulate", "10", "--action", "restart", "--max-failures", "2", "--verbose"});
+    const Outcome restart = Ctl(args, &restartStop, "no-such-dir", &restartLog);
+    EXPECT_EQ(restart.code, kExitExpired) << restart.text;
+    EXPECT_EQ(restartStop.waits.size(), 16u);
+    EXPECT_EQ(beforeFailure["state"], "re-arming");
+    EXPECT_EQ(beforeFailure["board_state"]["restarts"], 0);
+    EXPECT_EQ(beforeFailure["board_state"]["watchdog"]["running"], true);
+    EXPECT_EQ(Json::parse(restart.out)["board_state"]["restarts"], 1);
+    std::string priorities = "5 R";
+    for (int rearm = 0; rearm < 12; ++rearm)
+        priorities += " 7";
+    EXPECT_EQ(restartLog.Priorities(), priorities + " 4 7 4 3 4 3");
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

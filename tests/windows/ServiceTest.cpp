@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <map>
+#include <regex>
 #include <sstream>
 
 namespace bypassctl {
@@ -82,8 +83,10 @@ const ServiceApi kFake = {
     },
     [](LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR) { return HANDLE(0x40); },
     [](HANDLE) { return TRUE; },
-    // the stop arrives at keepalive's first wait
-    [](HANDLE, DWORD) { return DWORD(WAIT_OBJECT_0); },
+    // the stop comes at keepalive's first wait unless the row holds it back
+    [](HANDLE, DWORD ms) {
+        return Fails("Wait", " " + std::to_string(ms)) ? DWORD(WAIT_TIMEOUT) : WAIT_OBJECT_0;
+    },
     [](HANDLE) { return TRUE; },
     [](DWORD) {},
 };
@@ -138,7 +141,21 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
             "shorter than the timeout of 9 s\nState 1 1066 2\n"},
         // stopped at the first wait: armed, then disarmed
         {{"service", "run", "--simulate", "6", "--timeout", "9"}, {}, 0, "",
-            "Dispatcher\nState 2 0 0\nState 1 0 0\n"},
+            "Dispatcher\nState 2 0 0\nEvent 4 watchdog armed: 9 s, expiry puts the ports into "
+            "bypass; re-arming every 3 s\nState 4 0 0\nWait 3000\nState 3 0 0\nEvent 4 stopped on "
+            "request: watchdog stopped\nState 1 0 0\n"},
+        // the health check fails: the watchdog expires, and the service ends without a
+        // failure the service manager would restart it for
+        {{"service", "run", "--simulate", "6", "--timeout", "4", "--interval", "2", "--pidfile",
+             "Z:\\no\\such.pid"},
+            {{"Wait", WAIT_TIMEOUT}}, 7, "",
+            "Dispatcher\nState 2 0 0\nEvent 4 watchdog armed: 4 s, expiry puts the ports into "
+            "bypass; re-arming every 2 s while these pass, each within 1 s: pid file "
+            "Z:\\no\\such.pid\nState 4 0 0\nWait 2000\nEvent 2 pid file Z:\\no\\such.pid failed: "
+            "pid file Z:\\no\\such.pid is missing\nEvent 1 re-arming stopped after 1 failed round: "
+            "the watchdog expires at T, expiry puts the ports into bypass\nWait 2000\nEvent 1 the "
+            "watchdog expired at T: expiry puts the ports into bypass\nEvent 1 bypassctl: the "
+            "watchdog expired: the health checks failed\nState 1 0 7\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(&row - rows);
@@ -152,7 +169,8 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
         SetServiceApi(real);
         EXPECT_NE((out.str() + err.str()).find(row.says), std::string::npos)
             << out.str() << err.str();
-        EXPECT_EQ(g_calls, row.calls);
+        const std::regex utcTime("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ");
+        EXPECT_EQ(std::regex_replace(g_calls, utcTime, "T"), row.calls);
     }
 }
 

@@ -65,6 +65,8 @@ public:
     // What the simulated hardware holds now, which a real board cannot be
     // asked for.
     void ReportState();
+    // The simulated board, null on a real one.
+    const BoardSimulator* Simulator() const { return m_board.simulator.get(); }
 
     // Waits one interval, or less when a stop is requested; true on a stop.
     bool WaitInterval(int seconds);

@@ -19,6 +19,7 @@ enum ExitCode {
     kExitUnsupported = 4,  // the board has no such function
     kExitBoardFailed = 5,  // the board's operation answered -1
     kExitBusy = 6,         // another process held the board lock; nothing was done
+    kExitExpired = 7,      // keepalive let the watchdog expire: the health checks failed
 };
 
 struct Console {

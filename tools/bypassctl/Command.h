@@ -32,6 +32,12 @@ struct Options {
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts
     bool leaveArmed = false;
+    // keepalive's health checks: all must pass before each re-arm.
+    std::vector<std::string> pidFiles;  // each names a process that must be running
+    long long checkTimeout = kNotGiven; // not given: half the interval, at least 1 s
+    long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
+    bool verbose = false;               // log each re-arm
+    std::string statusFile;
     // The command line without its command's words, as given: what the
     // service hands on to keepalive.
     std::vector<std::string> arguments;
@@ -59,5 +65,11 @@ void EnableWatchdog(Context& context);
 void StopWatchdog(Context& context);
 void ShowStatus(Context& context);
 void KeepWatchdogAlive(Context& context);
+
+// Judges keepalive's options as keepalive does before it arms (the board,
+// the timeout, the interval, the checks' timeout and --max-failures) and
+// ends with the CommandError keepalive would end with: exit 2, or 4 where
+// the board lacks the watchdog or the action. Touches no port.
+void CheckKeepaliveOptions(Context& context);
 
 } // namespace bypassctl

@@ -22,7 +22,8 @@ namespace {
 const char* const kExitCodeHelp = "Exit codes: 0 done; 2 bad usage or input (no port touched); "
                                   "3 no port access (driver or privilege) or a port access "
                                   "failed; 4 not supported on this board; 5 the board answered "
-                                  "a failure (-1); 6 another bypassctl held the board.";
+                                  "a failure (-1); 6 another bypassctl held the board; 7 the "
+                                  "watchdog expired: the health checks failed.";
 
 // Numbers are read as decimal, as a technician types them: left to itself
 // the parser would read 030 as octal 24, take 0x1E, and make "" a 0. Up to
@@ -97,6 +98,22 @@ void AddKickOptions(CLI::App& command, Options& options)
     AddTimeoutOption(command, options);
 }
 
+// What keepalive asks before each re-arm; all must pass.
+void AddHealthCheckOptions(CLI::App& command, Options& options)
+{
+    command.add_option(
+        "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)");
+    command
+        .add_option("--check-timeout", options.checkTimeout,
+            "seconds each check may take before it fails, shorter than the interval (default "
+            "half the interval, at least 1)")
+        ->check(Decimal, "");
+    command
+        .add_option("--max-failures", options.maxFailures,
+            "failed rounds in a row that stop the re-arming, so the watchdog expires (default 1)")
+        ->check(Decimal, "");
+}
+
 void AddKeepAliveOptions(CLI::App& command, Options& options)
 {
     AddTimeoutOption(command, options)->required();
@@ -108,6 +125,10 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
         ->check(Decimal, "");
     command.add_flag("--leave-armed", options.leaveArmed,
         "leave the watchdog armed when stopped, so it expires");
+    AddHealthCheckOptions(command, options);
+    command.add_flag("--verbose", options.verbose, "log each re-arm");
+    command.add_option("--status-file", options.statusFile,
+        "keep the watchdog's state in this JSON file, replaced after each round");
 }
 
 #if defined(_WIN32)
@@ -148,7 +169,9 @@ const CommandRow kCommands[] = {
         "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
         "back and the board's own text",
         ShowStatus, nullptr},
-    {"keepalive", "arm the watchdog and re-arm it until SIGINT, SIGTERM or SIGHUP, then stop it",
+    {"keepalive",
+        "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
+        "SIGHUP, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},
 #if defined(_WIN32)
     {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr},
@@ -166,8 +189,8 @@ const CommandRow kCommands[] = {
 // Options whose value is the next argument, which is then no command.
 bool TakesValue(const std::string& arg)
 {
-    static const char* const kValueOptions[]
-        = {"--type", "--simulate", "--timeout", "--action", "--interval"};
+    static const char* const kValueOptions[] = {"--type", "--simulate", "--timeout", "--action",
+        "--interval", "--pidfile", "--check-timeout", "--max-failures", "--status-file"};
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
         != std::end(kValueOptions);
 }

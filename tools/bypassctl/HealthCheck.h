@@ -14,8 +14,8 @@ struct CheckVerdict {
     bool healthy;
     // Why it failed, in one line: "exited 1: <first line of its output>",
     // "not found", "timed out after 2 s, killed", "killed by signal 9",
-    // "pid file /run/x.pid is missing", "process 1234 of /run/x.pid is not
-    // running". Empty when healthy.
+    // "pid file /run/x.pid is missing", "pid file /run/x.pid is stale:
+    // process 1234 is not running". Empty when healthy.
     std::string why;
 };
 

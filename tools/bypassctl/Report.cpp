@@ -22,7 +22,9 @@ const char* ExpiryName(bypass::sim::ExpiryAction action)
     }
 }
 
-Json StateJson(const ModelledState& state)
+} // namespace
+
+Json ModelledStateJson(const ModelledState& state)
 {
     Json relays = Json::array();
     for (bypass::sim::Relay relay : state.relays)
@@ -31,6 +33,8 @@ Json StateJson(const ModelledState& state)
         {"action", ExpiryName(state.watchdog.action)}, {"seconds_left", state.watchdog.seconds}};
     return {{"relays", relays}, {"watchdog", watchdog}, {"restarts", state.restarts}};
 }
+
+namespace {
 
 std::string RelaysText(const ModelledState& state)
 {
@@ -77,7 +81,7 @@ void Report::Warn(const std::string& text)
 
 void Report::BoardState(const ModelledState& state)
 {
-    Set("board_state", StateJson(state));
+    Set("board_state", ModelledStateJson(state));
     Say("simulated relays: " + RelaysText(state));
     Say("simulated watchdog: " + WatchdogText(state));
 }

@@ -15,6 +15,10 @@ namespace bypassctl {
 
 using Json = nlohmann::ordered_json;
 
+// The simulated hardware's relays, watchdog and restarts, as the report and
+// keepalive's status file give them.
+Json ModelledStateJson(const ModelledState& state);
+
 class Report {
 public:
     Report(Console& console, bool json);

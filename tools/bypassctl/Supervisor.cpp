@@ -1,36 +1,33 @@
 #include "Supervisor.h"
 
-#include <ctime>
 #include <iostream>
 
 namespace bypassctl {
 namespace {
 
-// "2026-12-06T03:50:00Z"
-std::string UtcNow()
+class StandardErrorLog : public Supervisor {
+public:
+    void Log(Priority priority, const std::string& line) override
+    {
+        std::cerr << '<' << static_cast<int>(priority) << '>' << UtcTime(std::time(nullptr)) << ' '
+                  << line << std::endl;
+    }
+};
+
+} // namespace
+
+std::string UtcTime(std::time_t when)
 {
-    const std::time_t now = std::time(nullptr);
     std::tm utc{};
 #if defined(_WIN32)
-    gmtime_s(&utc, &now);
+    gmtime_s(&utc, &when);
 #else
-    gmtime_r(&now, &utc);
+    gmtime_r(&when, &utc);
 #endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
-
-class StandardErrorLog : public Supervisor {
-public:
-    void Log(Priority priority, const std::string& line) override
-    {
-        std::cerr << '<' << static_cast<int>(priority) << '>' << UtcNow() << ' ' << line
-                  << std::endl;
-    }
-};
-
-} // namespace
 
 Supervisor& ProcessSupervisor()
 {

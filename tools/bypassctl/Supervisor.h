@@ -3,6 +3,7 @@
 // when it is ready, that it is still alive, and when it stops.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace bypassctl {
@@ -28,5 +29,8 @@ public:
 // The process's own: lines on standard error, each "<N>" then a UTC time
 // stamp, for journald or a terminal.
 Supervisor& ProcessSupervisor();
+
+// "2026-12-06T03:50:00Z", the form of the log's time stamps.
+std::string UtcTime(std::time_t when);
 
 } // namespace bypassctl

@@ -1,18 +1,21 @@
 // The commands that drive the watchdog: arm, kick, enable and stop it, and
-// keep it alive until a stop is requested. Each says what the board's
+// the operations keepalive shares with them. Each says what the board's
 // hardware will do, which is not always what the operation's name promises.
-#include "BoardSession.h"
-#include "Command.h"
-#include "TimeoutTable.h"
+#include "WatchdogOperations.h"
 
 #include "boards/BoardTable.h"
-
-#include <algorithm>
 
 namespace bypassctl {
 namespace {
 
 using bypass::WatchdogEffect;
+
+const bypass::BoardRow& RowOf(const BoardSession& session)
+{
+    return *bypass::FindBoard(session.Type());
+}
+
+} // namespace
 
 bool Restarts(ExpiryAction action) { return action == ExpiryAction::Restart; }
 
@@ -43,13 +46,6 @@ BoardOperation Rearm(ExpiryAction action)
 
 const BoardOperation kDisable{"DisableWDT", [](CBypassTool& tool) { return tool.DisableWDT(); }};
 
-const bypass::BoardRow& RowOf(const BoardSession& session)
-{
-    return *bypass::FindBoard(session.Type());
-}
-
-// What arming needs of the board, checked before any port is touched: the
-// hardware's form of the timeout, or exit 2 or 4.
 TimeoutVerdict PrepareArming(const Options& options, BoardSession& session)
 {
     session.RequireWatchdog();
@@ -63,8 +59,6 @@ TimeoutVerdict PrepareArming(const Options& options, BoardSession& session)
     return verdict;
 }
 
-// "16 s on the hardware (30 s asked)": what the hardware counts first, the
-// figure asked for beside it where the two differ.
 std::string HardwareSeconds(long long asked, const TimeoutVerdict& hardware)
 {
     const std::string seconds = std::to_string(hardware.hardwareSeconds) + " s";
@@ -80,6 +74,13 @@ void SetTimeoutFacts(Report& report, long long asked, const TimeoutVerdict& hard
     report.Set("hardware", hardware.text);
 }
 
+bool CanStop(const BoardSession& session)
+{
+    return RowOf(session).disableWdt.effect != WatchdogEffect::Nothing;
+}
+
+namespace {
+
 // Arms (or, for kick, re-arms) with the command line's timeout and action.
 void ArmWith(Context& context, const char* verb)
 {
@@ -94,45 +95,6 @@ void ArmWith(Context& context, const char* verb)
         + ", " + ExpiryText(options.action));
     report.Say("hardware: " + hardware.text);
     session.ReportState();
-}
-
-// Default a third of what the hardware counts; it must leave time to re-arm
-// before expiry, also on a board whose code rounds the timeout down.
-int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
-{
-    const long long interval = options.interval != kNotGiven
-        ? options.interval
-        : std::max(1, timeout.hardwareSeconds / 3);
-    if (interval >= 1 && interval < timeout.hardwareSeconds)
-        return static_cast<int>(interval);
-    std::string limit = "the timeout of " + std::to_string(options.timeout) + " s";
-    if (timeout.hardwareSeconds < options.timeout)
-        limit = "the " + std::to_string(timeout.hardwareSeconds) + " s the board may count for "
-            + limit;
-    throw CommandError{kExitUsage,
-        "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
-            + limit};
-}
-
-// Re-arms every interval until a stop is requested or the board answers a
-// failure; result is the last answer, and the failed operation is named.
-const char* RearmUntilStopped(
-    BoardSession& session, ExpiryAction action, int interval, int& result, int& rearms)
-{
-    const BoardOperation rearm = Rearm(action);
-    while (!session.WaitInterval(interval)) {
-        result = session.Call(rearm);
-        session.ForgetTraffic();
-        if (result < 0)
-            return rearm.name;
-        ++rearms;
-    }
-    return nullptr;
-}
-
-bool CanStop(const BoardSession& session)
-{
-    return RowOf(session).disableWdt.effect != WatchdogEffect::Nothing;
 }
 
 } // namespace
@@ -194,51 +156,6 @@ void StopWatchdog(Context& context)
         std::string(step.effect == WatchdogEffect::Stops ? "watchdog stopped: " : "DisableWDT: ")
         + step.what);
     session.ReportState();
-}
-
-void KeepWatchdogAlive(Context& context)
-{
-    const Options& options = context.options;
-    Report& report = context.report;
-    BoardSession session(context);
-    const TimeoutVerdict timeout = PrepareArming(options, session);
-    const int interval = KeepAliveInterval(options, timeout);
-    session.AdvertiseKeepalive();
-    report.Set("action", ActionName(options.action));
-    SetTimeoutFacts(report, options.timeout, timeout);
-    report.Set("interval_seconds", interval);
-    const std::string expiry
-        = HardwareSeconds(options.timeout, timeout) + ", " + ExpiryText(options.action);
-    const bool canStop = CanStop(session);
-    if (!canStop && !options.leaveArmed)
-        report.Warn("board type " + std::to_string(session.Type())
-            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
-            + expiry);
-
-    context.console.stop.Listen();
-    const BoardOperation arm = Arm(options.action, static_cast<int>(options.timeout));
-    int result = session.Call(arm);
-    report.Say("watchdog armed: " + expiry + "; re-arming every " + std::to_string(interval)
-        + " s until SIGINT, SIGTERM or SIGHUP");
-    report.Say("hardware: " + timeout.text);
-    int rearms = 0;
-    const char* failed = result < 0
-        ? arm.name
-        : RearmUntilStopped(session, options.action, interval, result, rearms);
-    report.Set("rearms", rearms);
-    // Even after a failure the watchdog may be counting: stop it unless told
-    // not to, or the board cannot.
-    const bool leaveArmed = options.leaveArmed || !canStop;
-    report.Set("watchdog", leaveArmed ? "armed" : "stopped");
-    const int stopResult = leaveArmed ? 0 : session.Call(kDisable);
-    report.Set("result", failed ? result : stopResult);
-    report.Say("re-armed " + std::to_string(rearms) + " times; watchdog "
-        + (leaveArmed ? "left armed" : "stopped")
-        + (canStop ? "" : " (this board cannot stop it)"));
-    session.ReportState();
-    if (failed)
-        CheckResult(result, failed);
-    CheckResult(stopResult, kDisable.name);
 }
 
 } // namespace bypassctl

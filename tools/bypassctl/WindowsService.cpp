@@ -50,10 +50,6 @@ const wchar_t kEventSourceKey[]
 constexpr DWORD kNotInstalled = ERROR_SERVICE_DOES_NOT_EXIST;
 constexpr DWORD kNotStarted = ERROR_SERVICE_NOT_ACTIVE;
 
-// keepalive ends with 7 when the health checks failed and the watchdog took
-// over: restarting the service would re-arm it behind the action's back.
-constexpr int kExitWatchdogExpired = 7;
-
 // How long remove waits for a running service to disarm and stop.
 constexpr DWORD kStopWaitMs = 30000;
 constexpr DWORD kStopPollMs = 250;
@@ -237,11 +233,13 @@ void SetState(DWORD state, DWORD waitHintMs = 0)
 }
 
 // keepalive's exit code as the service's: a failed exit is a service-specific
-// error, which the failure actions answer with a restart; an expiry is not.
+// error, which the failure actions answer with a restart. An expiry is not:
+// the health checks failed and the watchdog took its action, which a restart
+// would undo by arming it again.
 void SetStopped(int exitCode)
 {
     SERVICE_STATUS& status = g_service.status;
-    const bool failed = exitCode != kExitDone && exitCode != kExitWatchdogExpired;
+    const bool failed = exitCode != kExitDone && exitCode != kExitExpired;
     status.dwWin32ExitCode = failed ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
     status.dwServiceSpecificExitCode = DWORD(exitCode);
     SetState(SERVICE_STOPPED);
@@ -383,6 +381,7 @@ std::wstring QuoteArgument(const std::wstring& argument)
 void InstallService(Context& context)
 {
     Report& report = context.report;
+    CheckKeepaliveOptions(context);
     const std::wstring program = ThisProgram();
     const std::wstring commandLine = ServiceCommandLine(context.options.arguments);
     ScHandle manager(OpenManager("service install", SC_MANAGER_CREATE_SERVICE));

@@ -1,0 +1,432 @@
+// keepalive: arms the watchdog, then each interval asks the host's health
+// checks and re-arms only while they pass. When they keep failing it stops
+// re-arming and lets the watchdog expire into its action (bypass or
+// restart), the failure the watchdog is there to catch; when they pass again
+// before that, it arms again with the full timeout. A stop request disarms
+// unless --leave-armed; a crash of keepalive leaves the watchdog armed.
+#include "HealthCheck.h"
+#include "WatchdogOperations.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace bypassctl {
+namespace {
+
+using Checks = std::vector<std::unique_ptr<HealthCheck>>;
+
+// What keepalive runs with, judged before anything is armed.
+struct KeepalivePlan {
+    TimeoutVerdict timeout;
+    int interval = 0;
+    int checkTimeout = 0; // seconds each check may take; 0 without checks
+    int maxFailures = 1;
+};
+
+// "the timeout of 30 s", or "the 16 s the board may count for the timeout
+// of 30 s" where the hardware may count less than asked.
+std::string HardwareLimit(const Options& options, const TimeoutVerdict& timeout)
+{
+    const std::string asked = "the timeout of " + std::to_string(options.timeout) + " s";
+    if (timeout.hardwareSeconds >= options.timeout)
+        return asked;
+    return "the " + std::to_string(timeout.hardwareSeconds) + " s the board may count for " + asked;
+}
+
+// Default a third of what the hardware counts; it must leave time to re-arm
+// before expiry, also on a board whose code rounds the timeout down.
+int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
+{
+    const long long interval = options.interval != kNotGiven
+        ? options.interval
+        : std::max(1, timeout.hardwareSeconds / 3);
+    if (interval >= 1 && interval < timeout.hardwareSeconds)
+        return static_cast<int>(interval);
+    throw CommandError{kExitUsage,
+        "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
+            + HardwareLimit(options, timeout)};
+}
+
+bool HasChecks(const Options& options) { return !options.pidFiles.empty(); }
+
+// Default half the interval, at least 1 s. The re-arm comes after the
+// checks, so the interval and a check that takes its whole time must fit
+// inside what the hardware counts.
+int CheckTimeout(const Options& options, const TimeoutVerdict& timeout, int interval)
+{
+    if (!HasChecks(options) && options.checkTimeout == kNotGiven)
+        return 0;
+    const long long limit
+        = options.checkTimeout != kNotGiven ? options.checkTimeout : std::max(1, interval / 2);
+    if (limit < 1 || limit >= interval)
+        throw CommandError{kExitUsage,
+            "check timeout " + std::to_string(limit)
+                + " s must be at least 1 s and shorter than the interval of "
+                + std::to_string(interval) + " s"};
+    if (interval + limit >= timeout.hardwareSeconds)
+        throw CommandError{kExitUsage,
+            "interval " + std::to_string(interval) + " s plus check timeout "
+                + std::to_string(limit) + " s must be shorter than "
+                + HardwareLimit(options, timeout)
+                + ": a re-arm must land before expiry even when the checks take their whole time"};
+    return static_cast<int>(limit);
+}
+
+int MaxFailures(const Options& options)
+{
+    if (options.maxFailures < 1)
+        throw CommandError{kExitUsage,
+            "max failures " + std::to_string(options.maxFailures)
+                + " must be at least 1 (the failed rounds in a row that stop the re-arming)"};
+    return static_cast<int>(std::min<long long>(options.maxFailures, INT_MAX));
+}
+
+KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
+{
+    KeepalivePlan plan;
+    plan.timeout = PrepareArming(options, session);
+    plan.interval = KeepAliveInterval(options, plan.timeout);
+    plan.checkTimeout = CheckTimeout(options, plan.timeout, plan.interval);
+    plan.maxFailures = MaxFailures(options);
+    return plan;
+}
+
+Checks MakeChecks(const Options& options)
+{
+    Checks checks;
+    for (const std::string& path : options.pidFiles)
+        checks.push_back(PidFileCheck(path));
+    return checks;
+}
+
+// Readers of the file never see half of it: the new text replaces the old
+// in one rename. Answers why it failed, empty when it did not.
+std::string ReplaceFile(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!(file << text << '\n').flush())
+            return "cannot write " + temporary;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    return error ? "cannot rename " + temporary + ": " + error.message() : "";
+}
+
+// "1 failed round", "3 failed rounds in a row"
+std::string FailedRounds(int rounds)
+{
+    return rounds == 1 ? std::string("1 failed round")
+                       : std::to_string(rounds) + " failed rounds in a row";
+}
+
+enum class Ending { Stopped, Expired, BoardFailed };
+
+const char* EndingName(Ending ending)
+{
+    switch (ending) {
+    case Ending::Stopped:
+        return "stopped";
+    case Ending::Expired:
+        return "expired";
+    default:
+        return "board failed";
+    }
+}
+
+// One keepalive from its arming to its end, and what it tells the log,
+// the report and the status file on the way.
+class KeepaliveRun {
+public:
+    KeepaliveRun(Context& context, BoardSession& session, const KeepalivePlan& plan)
+        : m_context(context)
+        , m_options(context.options)
+        , m_session(session)
+        , m_plan(plan)
+        , m_checks(MakeChecks(context.options))
+    {
+    }
+
+    // "16 s on the hardware (30 s asked), expiry puts the ports into bypass"
+    std::string Expiry() const
+    {
+        return HardwareSeconds(m_options.timeout, m_plan.timeout) + ", "
+            + ExpiryText(m_options.action);
+    }
+    // Arms, then goes round until a stop request, the watchdog's expiry or
+    // the board's failure.
+    Ending Run();
+    // Reports how it ended; a failure or the expiry ends the command.
+    void Finish(Ending ending);
+
+private:
+    bool ArmFully();
+    bool Call(const BoardOperation& operation);
+    void AnnounceArmed();
+    bool AllChecksPass();
+    bool ActOn(bool healthy);
+    bool RearmNow();
+    bool Recover();
+    void StopRearming();
+    void Expire();
+    void StopOrLeave(Ending ending);
+    void Log(Priority priority, const std::string& line)
+    {
+        m_context.console.supervisor.Log(priority, line);
+    }
+    std::string ExpiresAt() const { return UtcTime(m_lastArm + m_plan.timeout.hardwareSeconds); }
+    void WriteStatus(const char* state, bool counting = true);
+
+    Context& m_context;
+    const Options& m_options;
+    BoardSession& m_session;
+    const KeepalivePlan& m_plan;
+    Checks m_checks;
+    int m_rounds = 0;
+    int m_rearms = 0;
+    int m_failedRounds = 0;
+    int m_failuresInRow = 0;
+    bool m_rearming = true;
+    // Seconds since the last arming, from the intervals waited: what the
+    // watchdog has counted when it is not re-armed.
+    long long m_sinceArm = 0;
+    std::time_t m_lastArm = std::time(nullptr);
+    int m_result = 0;
+    const char* m_failed = nullptr; // the board operation that answered a failure
+};
+
+Ending KeepaliveRun::Run()
+{
+    const bool armed = ArmFully();
+    m_context.report.Say("watchdog armed: " + Expiry() + "; re-arming every "
+        + std::to_string(m_plan.interval) + " s until SIGINT, SIGTERM or SIGHUP");
+    m_context.report.Say("hardware: " + m_plan.timeout.text);
+    if (!armed)
+        return Ending::BoardFailed;
+    AnnounceArmed();
+    Supervisor& supervisor = m_context.console.supervisor;
+    while (!m_session.WaitInterval(m_plan.interval)) {
+        supervisor.Alive();
+        ++m_rounds;
+        m_sinceArm += m_plan.interval;
+        if (!m_rearming && m_sinceArm >= m_plan.timeout.hardwareSeconds)
+            return Ending::Expired;
+        if (!ActOn(AllChecksPass()))
+            return Ending::BoardFailed;
+        WriteStatus(m_rearming ? "re-arming" : "not re-arming");
+    }
+    supervisor.Stopping();
+    return Ending::Stopped;
+}
+
+bool KeepaliveRun::ArmFully()
+{
+    return Call(Arm(m_options.action, static_cast<int>(m_options.timeout)));
+}
+
+// The traffic of a long keepalive is not kept (--trace still shows it).
+bool KeepaliveRun::Call(const BoardOperation& operation)
+{
+    m_result = m_session.Call(operation);
+    m_session.ForgetTraffic();
+    if (m_result < 0) {
+        m_failed = operation.name;
+        Log(Priority::Error,
+            "the board answered " + std::to_string(m_result) + " to " + operation.name);
+        return false;
+    }
+    m_sinceArm = 0;
+    m_lastArm = std::time(nullptr);
+    return true;
+}
+
+void KeepaliveRun::AnnounceArmed()
+{
+    std::string line = "watchdog armed: " + Expiry() + "; re-arming every "
+        + std::to_string(m_plan.interval) + " s";
+    if (!m_checks.empty()) {
+        std::string names;
+        for (const auto& check : m_checks)
+            names += (names.empty() ? "" : ", ") + check->Name();
+        line += " while these pass, each within " + std::to_string(m_plan.checkTimeout)
+            + " s: " + names;
+        m_context.report.Say("health checks: " + names + ", each within "
+            + std::to_string(m_plan.checkTimeout) + " s; re-arming stops after "
+            + FailedRounds(m_plan.maxFailures));
+    }
+    Log(Priority::Notice, line);
+    m_context.console.supervisor.Ready();
+    WriteStatus("re-arming");
+}
+
+// Every check runs, so that the log names each one that fails.
+bool KeepaliveRun::AllChecksPass()
+{
+    bool healthy = true;
+    for (const auto& check : m_checks) {
+        const CheckVerdict verdict = check->Run(std::chrono::seconds(m_plan.checkTimeout));
+        if (verdict.healthy)
+            continue;
+        healthy = false;
+        Log(Priority::Warning, check->Name() + " failed: " + verdict.why);
+    }
+    return healthy;
+}
+
+// False when the board answered a failure.
+bool KeepaliveRun::ActOn(bool healthy)
+{
+    if (healthy) {
+        m_failuresInRow = 0;
+        return m_rearming ? RearmNow() : Recover();
+    }
+    ++m_failedRounds;
+    if (!m_rearming)
+        return true;
+    if (++m_failuresInRow < m_plan.maxFailures)
+        return RearmNow();
+    StopRearming();
+    return true;
+}
+
+bool KeepaliveRun::RearmNow()
+{
+    if (!Call(Rearm(m_options.action)))
+        return false;
+    ++m_rearms;
+    if (m_options.verbose)
+        Log(Priority::Debug, "re-armed: the watchdog expires at " + ExpiresAt());
+    return true;
+}
+
+// Armed as at the start: the watchdog has been counting since the last
+// re-arm, and a full arming gives it the whole timeout again.
+bool KeepaliveRun::Recover()
+{
+    if (!ArmFully())
+        return false;
+    ++m_rearms;
+    m_rearming = true;
+    Log(Priority::Notice,
+        "health checks pass again: watchdog armed again with the full " + Expiry());
+    return true;
+}
+
+void KeepaliveRun::StopRearming()
+{
+    m_rearming = false;
+    Log(Priority::Error,
+        "re-arming stopped after " + FailedRounds(m_failuresInRow) + ": the watchdog expires at "
+            + ExpiresAt() + ", " + ExpiryText(m_options.action));
+}
+
+void KeepaliveRun::Finish(Ending ending)
+{
+    Report& report = m_context.report;
+    report.Set("rearms", m_rearms);
+    report.Set("rounds", m_rounds);
+    report.Set("failed_rounds", m_failedRounds);
+    Json names = Json::array();
+    for (const auto& check : m_checks)
+        names.push_back(check->Name());
+    report.Set("checks", names);
+    report.Set("outcome", EndingName(ending));
+    if (ending == Ending::Expired)
+        Expire();
+    StopOrLeave(ending);
+}
+
+// The board is left as the expiry left it: in bypass, or restarted.
+void KeepaliveRun::Expire()
+{
+    Report& report = m_context.report;
+    report.Set("watchdog", "expired");
+    report.Set("result", m_result);
+    report.Say("re-armed " + std::to_string(m_rearms)
+        + " times; the watchdog expired: " + ExpiryText(m_options.action));
+    m_session.ReportState();
+    Log(Priority::Error,
+        "the watchdog expired at " + ExpiresAt() + ": " + ExpiryText(m_options.action));
+    WriteStatus("expired");
+    throw CommandError{kExitExpired, "the watchdog expired: the health checks failed"};
+}
+
+// Even after a failure the watchdog may be counting: stop it unless told
+// not to, or the board cannot.
+void KeepaliveRun::StopOrLeave(Ending ending)
+{
+    Report& report = m_context.report;
+    const bool canStop = CanStop(m_session);
+    const bool leaveArmed = m_options.leaveArmed || !canStop;
+    report.Set("watchdog", leaveArmed ? "armed" : "stopped");
+    const int stopResult = leaveArmed ? 0 : m_session.Call(kDisable);
+    report.Set("result", m_failed ? m_result : stopResult);
+    report.Say("re-armed " + std::to_string(m_rearms) + " times; watchdog "
+        + (leaveArmed ? "left armed" : "stopped")
+        + (canStop ? "" : " (this board cannot stop it)"));
+    m_session.ReportState();
+    Log(Priority::Notice,
+        std::string(ending == Ending::Stopped ? "stopped on request" : "stopping after the failure")
+            + (leaveArmed ? ": watchdog left armed, it expires at " + ExpiresAt() + ", "
+                        + ExpiryText(m_options.action)
+                          : (stopResult < 0 ? ": the watchdog could not be stopped"
+                                            : ": watchdog stopped")));
+    WriteStatus("stopped", leaveArmed);
+    if (m_failed)
+        CheckResult(m_result, m_failed);
+    CheckResult(stopResult, kDisable.name);
+}
+
+void KeepaliveRun::WriteStatus(const char* state, bool counting)
+{
+    if (m_options.statusFile.empty())
+        return;
+    Json status = {{"state", state}, {"rearms", m_rearms}, {"failed_rounds", m_failedRounds},
+        {"last_arm_utc", UtcTime(m_lastArm)},
+        {"expires_utc", counting ? Json(ExpiresAt()) : Json(nullptr)},
+        {"timeout_seconds", m_options.timeout},
+        {"hardware_seconds", m_plan.timeout.hardwareSeconds},
+        {"action", ActionName(m_options.action)}};
+    if (const BoardSimulator* simulator = m_session.Simulator())
+        status["board_state"] = ModelledStateJson(simulator->State());
+    const std::string failure = ReplaceFile(m_options.statusFile, status.dump());
+    if (!failure.empty())
+        Log(Priority::Warning, "status file " + m_options.statusFile + ": " + failure);
+}
+
+} // namespace
+
+void CheckKeepaliveOptions(Context& context)
+{
+    BoardSession session(context);
+    PlanKeepalive(context.options, session);
+}
+
+void KeepWatchdogAlive(Context& context)
+{
+    const Options& options = context.options;
+    Report& report = context.report;
+    BoardSession session(context);
+    const KeepalivePlan plan = PlanKeepalive(options, session);
+    session.AdvertiseKeepalive();
+    report.Set("action", ActionName(options.action));
+    SetTimeoutFacts(report, options.timeout, plan.timeout);
+    report.Set("interval_seconds", plan.interval);
+    if (plan.checkTimeout)
+        report.Set("check_timeout_seconds", plan.checkTimeout);
+    KeepaliveRun run(context, session, plan);
+    if (!CanStop(session) && !options.leaveArmed)
+        report.Warn("board type " + std::to_string(session.Type())
+            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
+            + run.Expiry());
+    context.console.stop.Listen();
+    run.Finish(run.Run());
+}
+
+} // namespace bypassctl
