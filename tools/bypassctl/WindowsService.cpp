@@ -20,17 +20,11 @@ const ServiceApi kReal = {
     ::StartServiceCtrlDispatcherW,
     ::RegisterServiceCtrlHandlerExW,
     ::SetServiceStatus,
-    ::RegisterEventSourceW,
     ::ReportEventW,
-    ::DeregisterEventSource,
     ::RegSetKeyValueW,
     ::RegDeleteKeyW,
     ::GetModuleFileNameW,
-    ::CreateEventW,
-    ::SetEvent,
     ::WaitForSingleObject,
-    ::CloseHandle,
-    ::Sleep,
 };
 
 const ServiceApi* g_api = nullptr;
@@ -182,7 +176,7 @@ bool WaitStopped(SC_HANDLE service)
     for (DWORD waited = 0; waited < kStopWaitMs; waited += kStopPollMs) {
         if (!Api().QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED)
             return true;
-        Api().Sleep(kStopPollMs);
+        Sleep(kStopPollMs);
     }
     return false;
 }
@@ -255,7 +249,7 @@ DWORD WINAPI OnControl(DWORD control, DWORD /*type*/, LPVOID /*data*/, LPVOID /*
     case SERVICE_CONTROL_SHUTDOWN:
     case SERVICE_CONTROL_PRESHUTDOWN:
         SetState(SERVICE_STOP_PENDING, 10000);
-        Api().SetEvent(g_service.stopEvent);
+        SetEvent(g_service.stopEvent);
         return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
         return NO_ERROR;
@@ -285,13 +279,13 @@ WORD EventType(Priority priority)
 class EventLogSupervisor : public Supervisor {
 public:
     EventLogSupervisor()
-        : m_source(Api().RegisterEventSourceW(nullptr, kServiceName))
+        : m_source(RegisterEventSourceW(nullptr, kServiceName))
     {
     }
     ~EventLogSupervisor() override
     {
         if (m_source)
-            Api().DeregisterEventSource(m_source);
+            DeregisterEventSource(m_source);
     }
     EventLogSupervisor(const EventLogSupervisor&) = delete;
     EventLogSupervisor& operator=(const EventLogSupervisor&) = delete;
@@ -340,11 +334,11 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/)
     g_service.handle = Api().RegisterServiceCtrlHandlerExW(kServiceName, OnControl, nullptr);
     if (!g_service.handle)
         return;
-    g_service.stopEvent = Api().CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_service.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // Identifying the board may ask WMI, which takes seconds on a cold system.
     SetState(SERVICE_START_PENDING, 30000);
     g_service.exitCode = RunKeepalive();
-    Api().CloseHandle(g_service.stopEvent);
+    CloseHandle(g_service.stopEvent);
     SetStopped(g_service.exitCode);
 }
 

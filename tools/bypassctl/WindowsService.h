@@ -35,19 +35,13 @@ struct ServiceApi {
     BOOL(WINAPI* SetServiceStatus)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
 
     // The event log and its source's registration.
-    HANDLE(WINAPI* RegisterEventSourceW)(LPCWSTR, LPCWSTR);
     BOOL(WINAPI* ReportEventW)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
-    BOOL(WINAPI* DeregisterEventSource)(HANDLE);
     LSTATUS(WINAPI* RegSetKeyValueW)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPCVOID, DWORD);
     LSTATUS(WINAPI* RegDeleteKeyW)(HKEY, LPCWSTR);
 
-    // This program's path, the stop event, and the waits.
+    // This program's path, and keepalive's wait for the stop.
     DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
-    HANDLE(WINAPI* CreateEventW)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR);
-    BOOL(WINAPI* SetEvent)(HANDLE);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
-    BOOL(WINAPI* CloseHandle)(HANDLE);
-    void(WINAPI* Sleep)(DWORD);
 };
 
 // Installs api as the table the service commands call (nullptr restores the
