@@ -154,7 +154,7 @@ void ConfigureService(SC_HANDLE service, Report& report)
 
 // Event log entries name their source; the message file (this program)
 // lets the log show each line as it was written.
-void RegisterEventSource(const std::wstring& program, Report& report)
+void RegisterEventLogSource(const std::wstring& program, Report& report)
 {
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     const LSTATUS file
@@ -391,7 +391,7 @@ void InstallService(Context& context)
         Refused("service install", error);
     }
     ConfigureService(service.Get(), report);
-    RegisterEventSource(program, report);
+    RegisterEventLogSource(program, report);
     report.Set("service", kName);
     report.Set("command_line", Narrow(commandLine));
     report.Say(
