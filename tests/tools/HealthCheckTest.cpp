@@ -1,16 +1,13 @@
-// The verdicts keepalive acts on before each re-arm: what a check command's
-// exit, output, signal or hang, and a daemon's pid file, say of the host.
+// What keepalive hears before each re-arm from check commands and pid files.
 #include "HealthCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
 #include <unistd.h>
+#if !defined(_WIN32)
+#include <sys/wait.h>
 #endif
 
 namespace bypassctl {
@@ -18,47 +15,68 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Wine takes half a second or more to start cmd.exe on a busy machine.
 #if defined(_WIN32)
-const long kOwnPid = static_cast<long>(GetCurrentProcessId());
+constexpr auto kTimeout = 4s;
 #else
-const long kOwnPid = static_cast<long>(getpid());
+constexpr auto kTimeout = 300ms;
 #endif
-
-// A pid file of this test process's own, so that parallel runs do not share it.
-std::string PidFile(const std::string& name, const char* content)
-{
-    const std::filesystem::path path = std::filesystem::temp_directory_path()
-        / ("health-" + std::to_string(kOwnPid) + "-" + name + ".pid");
-    std::filesystem::remove(path);
-    if (content)
-        std::ofstream(path) << content;
-    return path.string();
-}
 
 TEST(HealthCheckTest, VerdictsOfCommandsAndPidFiles)
 {
-    const std::string missing = PidFile("missing", nullptr),
-                      garbage = PidFile("garbage", "12abc\n"), group = PidFile("group", "0\n"),
-                      stale = PidFile("stale", "2147483644\n"),
-                      live = PidFile("live", (" " + std::to_string(kOwnPid) + "\n").c_str());
-    struct Case {
-        std::unique_ptr<HealthCheck> check;
-        std::string why; // empty: healthy
-    } cases[] = {
+    // Pid files of this test process's own, so that parallel runs do not share them.
+    const std::string pid = std::to_string(getpid());
+    const auto dir = std::filesystem::temp_directory_path() / ("health-" + pid);
+    std::filesystem::create_directories(dir);
+    const auto pidFile = [&dir](const char* name, const std::string& content) {
+        std::ofstream(dir / name) << content;
+        return (dir / name).string();
+    };
+    const std::string missing = (dir / "missing").string(), hung = (dir / "hung").string(),
+                      garbage = pidFile("garbage", "12abc\n"), zero = pidFile("zero", "0\n"),
+                      stale = pidFile("stale", "2147483644\n"), live = pidFile("live", pid + "\n ");
+    // A check, and why it fails (empty: it passes).
+    std::pair<std::unique_ptr<HealthCheck>, std::string> cases[] = {
+        {CommandCheck("exit 0"), ""},
+        {CommandCheck("echo first>&2&& echo second&& exit 3"), "exited 3: first"},
+        {CommandCheck("no-such-command-xyz"), "not found"},
+    // A hung check is killed with whatever it started. The shell's own end
+    // counts, not that of what it left running.
+#if defined(_WIN32)
+        {CommandCheck("ping -n 10 127.0.0.1 >NUL"), "timed out after 4 s, killed"},
+        {ProcessCheck("PING.EXE"), "no process PING.EXE is running"},
+        {ProcessCheck("UNIT_TESTS.EXE"), ""},
+#else
+        {CommandCheck("kill -9 $$"), "killed by signal 9"},
+        {CommandCheck("sleep 5 & exit 4"), "exited 4"},
+        {CommandCheck("echo $$ >" + hung + "; sleep 10"), "timed out after 0.3 s, killed"},
+        {CommandCheck("! grep -qs \") [^Z] [0-9]* $(cat " + hung + ") \" /proc/[0-9]*/stat"), ""},
+#endif
         {PidFileCheck(missing), "pid file " + missing + " is missing"},
         {PidFileCheck(garbage), "pid file " + garbage + " does not hold a process id"},
-        {PidFileCheck(group), "pid file " + group + " does not hold a process id"},
+        {PidFileCheck(zero), "pid file " + zero + " does not hold a process id"},
         {PidFileCheck(stale), "pid file " + stale + " is stale: process 2147483644 is not running"},
         {PidFileCheck(live), ""},
     };
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.check->Name());
-        const CheckVerdict verdict = c.check->Run(300ms);
-        EXPECT_EQ(verdict.healthy, c.why.empty());
-        EXPECT_EQ(verdict.why, c.why);
+#if !defined(_WIN32)
+    const auto openFiles
+        = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto filesBefore = openFiles();
+#endif
+    for (auto& [check, why] : cases) {
+        SCOPED_TRACE(check->Name());
+        const auto start = std::chrono::steady_clock::now();
+        const CheckVerdict verdict = check->Run(kTimeout);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kTimeout + 2s);
+        EXPECT_EQ(verdict.healthy, why.empty());
+        EXPECT_EQ(verdict.why, why);
     }
-    for (const std::string& path : {garbage, group, stale, live})
-        std::filesystem::remove(path);
+#if !defined(_WIN32)
+    // Every shell reaped, every pipe closed, whatever the verdict.
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(openFiles(), filesBefore);
+#endif
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -33,7 +33,9 @@ struct Options {
     long long interval = kNotGiven; // not given: a third of what the hardware counts
     bool leaveArmed = false;
     // keepalive's health checks: all must pass before each re-arm.
+    std::vector<std::string> checks;    // command lines; exit status 0 is healthy
     std::vector<std::string> pidFiles;  // each names a process that must be running
+    std::vector<std::string> processes; // image names (Windows)
     long long checkTimeout = kNotGiven; // not given: half the interval, at least 1 s
     long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
     bool verbose = false;               // log each re-arm

@@ -101,8 +101,20 @@ void AddKickOptions(CLI::App& command, Options& options)
 // What keepalive asks before each re-arm; all must pass.
 void AddHealthCheckOptions(CLI::App& command, Options& options)
 {
-    command.add_option(
-        "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)");
+    command
+        .add_option("--check", options.checks,
+            "a command run each round by the shell; exit status 0 is healthy (repeatable)")
+        ->allow_extra_args(false);
+    command
+        .add_option(
+            "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
+        ->allow_extra_args(false);
+#if defined(_WIN32)
+    command
+        .add_option("--process", options.processes,
+            "an image name (suricata.exe) that must be running (repeatable)")
+        ->allow_extra_args(false);
+#endif
     command
         .add_option("--check-timeout", options.checkTimeout,
             "seconds each check may take before it fails, shorter than the interval (default "
@@ -189,8 +201,9 @@ const CommandRow kCommands[] = {
 // Options whose value is the next argument, which is then no command.
 bool TakesValue(const std::string& arg)
 {
-    static const char* const kValueOptions[] = {"--type", "--simulate", "--timeout", "--action",
-        "--interval", "--pidfile", "--check-timeout", "--max-failures", "--status-file"};
+    static const char* const kValueOptions[]
+        = {"--type", "--simulate", "--timeout", "--action", "--interval", "--check", "--pidfile",
+            "--process", "--check-timeout", "--max-failures", "--status-file"};
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
         != std::end(kValueOptions);
 }

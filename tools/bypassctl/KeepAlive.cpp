@@ -52,7 +52,10 @@ int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
             + HardwareLimit(options, timeout)};
 }
 
-bool HasChecks(const Options& options) { return !options.pidFiles.empty(); }
+bool HasChecks(const Options& options)
+{
+    return !options.checks.empty() || !options.pidFiles.empty() || !options.processes.empty();
+}
 
 // Default half the interval, at least 1 s. The re-arm comes after the
 // checks, so the interval and a check that takes its whole time must fit
@@ -99,8 +102,14 @@ KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
 Checks MakeChecks(const Options& options)
 {
     Checks checks;
+    for (const std::string& command : options.checks)
+        checks.push_back(CommandCheck(command));
     for (const std::string& path : options.pidFiles)
         checks.push_back(PidFileCheck(path));
+#if defined(_WIN32)
+    for (const std::string& image : options.processes)
+        checks.push_back(ProcessCheck(image));
+#endif
     return checks;
 }
 
