@@ -40,6 +40,9 @@ struct Options {
     long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
     bool verbose = false;               // log each re-arm
     std::string statusFile;
+    // The command line without its command's words, as given: what the
+    // service hands on to keepalive.
+    std::vector<std::string> arguments;
 };
 
 // Ends a command with an exit code and one line saying why.

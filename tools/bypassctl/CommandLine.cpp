@@ -5,12 +5,14 @@
 #include "Command.h"
 #include "DriverCommand.h"
 #include "TimeoutTable.h"
+#include "WindowsService.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -141,6 +143,15 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
         "keep the watchdog's state in this JSON file, replaced after each round");
 }
 
+#if defined(_WIN32)
+// What follows `service run` is keepalive's, which checks it in the service.
+void AddServiceRunOptions(CLI::App& command, Options& /*options*/)
+{
+    command.prefix_command();
+    command.fallthrough(false);
+}
+#endif
+
 // One command of the command line. A row without a function is a group:
 // its commands are the rows named after it ("wdt arm" is in "wdt").
 struct CommandRow {
@@ -174,6 +185,17 @@ const CommandRow kCommands[] = {
         "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
         "SIGHUP, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},
+#if defined(_WIN32)
+    {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr},
+    {"service install",
+        "register the service, started at boot, to run keepalive with these options; "
+        "its events go to the Application event log",
+        InstallService, AddKeepAliveOptions},
+    {"service remove", "stop the service (disarming as keepalive does) and remove it",
+        RemoveService, nullptr},
+    {"service run", "what the service manager starts: keepalive with the installed options",
+        RunService, AddServiceRunOptions},
+#endif
 };
 
 // Options whose value is the next argument, which is then no command.
@@ -184,6 +206,28 @@ bool TakesValue(const std::string& arg)
             "--process", "--check-timeout", "--max-failures", "--status-file"};
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
         != std::end(kValueOptions);
+}
+
+// The arguments without the words that named the command ("service",
+// "install"), as given; a global option's value is never taken for one.
+std::vector<std::string> WithoutCommandWords(
+    const std::vector<std::string>& args, const std::string& command)
+{
+    std::istringstream words(command);
+    std::string word;
+    words >> word;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!word.empty() && args[i] == word) {
+            word.clear();
+            words >> word;
+            continue;
+        }
+        rest.push_back(args[i]);
+        if (TakesValue(args[i]) && i + 1 < args.size())
+            rest.push_back(args[++i]);
+    }
+    return rest;
 }
 
 // The number of single-letter edits between two words: a typo is one or two
@@ -390,6 +434,7 @@ int RunBypassctl(const std::vector<std::string>& args, Console& console)
     if (DriverCommandParsed(line.Driver()))
         return RunDriverCommand(line.Driver(), console);
     const CommandRow& command = line.Given();
+    options.arguments = WithoutCommandWords(args, command.name);
     Report report(console, options.json);
     report.Set("command", command.name);
     Context context{options, console, report};
