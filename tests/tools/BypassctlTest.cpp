@@ -185,6 +185,7 @@ const Row kRows[] = {
         "", {{"/check_timeout_seconds", 2}, {"/outcome", "stopped"}}},
     {{"keepalive", "--simulate", "6", "--timeout", "30", "--max-failures", "0"}, 2,
         "max failures 0 must be at least 1", {}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--check", " "}, 2, "names nothing", {}},
     // The NEXCOM logic counts codes up to 7.
     {{"wdt", "kick", "--simulate", "7", "--timeout", "2000000000"}, 2,
         "is longer than the board's logic is known to count; allowed: 1 to 127 seconds", {}},

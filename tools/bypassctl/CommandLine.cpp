@@ -39,6 +39,15 @@ std::string Decimal(const std::string& text)
                  : "'" + text + "' is not a decimal number (digits only, no leading zero)";
 }
 
+// An empty word (an unset shell variable) names nothing: an empty check
+// command would be healthy for the shell, whatever the host's state.
+std::string NotEmpty(const std::string& text)
+{
+    return text.find_first_not_of(" \t") == std::string::npos
+        ? std::string("names nothing: an empty value (an unset shell variable?)")
+        : std::string();
+}
+
 void AddBoardOptions(CLI::App& app, Options& options)
 {
     app.add_option("--type", options.type, "board type from bypassctl list (skips identification)")
@@ -104,16 +113,19 @@ void AddHealthCheckOptions(CLI::App& command, Options& options)
     command
         .add_option("--check", options.checks,
             "a command run each round by the shell; exit status 0 is healthy (repeatable)")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->check(NotEmpty, "");
     command
         .add_option(
             "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->check(NotEmpty, "");
 #if defined(_WIN32)
     command
         .add_option("--process", options.processes,
             "an image name (suricata.exe) that must be running (repeatable)")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->check(NotEmpty, "");
 #endif
     command
         .add_option("--check-timeout", options.checkTimeout,
@@ -139,8 +151,10 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
         "leave the watchdog armed when stopped, so it expires");
     AddHealthCheckOptions(command, options);
     command.add_flag("--verbose", options.verbose, "log each re-arm");
-    command.add_option("--status-file", options.statusFile,
-        "keep the watchdog's state in this JSON file, replaced after each round");
+    command
+        .add_option("--status-file", options.statusFile,
+            "keep the watchdog's state in this JSON file, replaced after each round")
+        ->check(NotEmpty, "");
 }
 
 #if defined(_WIN32)
