@@ -228,11 +228,10 @@ Ending KeepaliveRun::Run()
     while (!m_session.WaitInterval(m_plan.interval)) {
         supervisor.Alive();
         ++m_rounds;
-        if (!m_rearming && HasExpired())
-            return Ending::Expired;
         const bool healthy = AllChecksPass();
-        // checks that passed again too late find the board already in its action
-        if (!m_rearming && healthy && HasExpired())
+        // Judged after the checks, which take time too: checks that pass
+        // again too late find the board already in its action.
+        if (!m_rearming && HasExpired())
             return Ending::Expired;
         if (!ActOn(healthy))
             return Ending::BoardFailed;
