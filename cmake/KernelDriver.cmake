@@ -7,7 +7,8 @@ find_path(MINGW_DDK_INCLUDE_DIR ntddk.h PATHS /usr/share/mingw-w64/include/ddk
 function(add_kernel_driver target file_name)
   add_library(${target} SHARED ${ARGN})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${file_name} SUFFIX ".sys")
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${MINGW_DDK_INCLUDE_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
+                                               ${MINGW_DDK_INCLUDE_DIR})
   target_compile_definitions(${target} PRIVATE PORTTALK_KERNEL)
   target_link_options(${target} PRIVATE -nostdlib -s -Wl,--subsystem,native -Wl,-e,DriverEntry)
   target_link_libraries(${target} PRIVATE ntoskrnl hal)

@@ -7,11 +7,17 @@
  */
 #pragma once
 
-#include "driver/PortTalkProtocol.h"
+#include "porttalk/PortTalkProtocol.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The two configuration registers of the SMBus host controller (bus 0,
+ * device 31, function 3) that the device reads for a client: the class
+ * code (offset 0x08) and the I/O base address (offset 0x20). */
+#define SMBUS_CLASS_ADDRESS 0x8000FB08ul
+#define SMBUS_BASE_ADDRESS 0x8000FB20ul
 
 #define PORT_ACCESS_READ 1
 #define PORT_ACCESS_WRITE 2

@@ -9,7 +9,7 @@
  */
 #include "driver/PortAccess.h"
 #include "driver/PortAllowList.h"
-#include "driver/PortTalkProtocol.h"
+#include "porttalk/PortTalkProtocol.h"
 
 static PDEVICE_OBJECT g_portTalkDevice;
 static PortPlatform g_platform;

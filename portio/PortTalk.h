@@ -4,7 +4,7 @@
 
 #if defined(_WIN32)
 
-#include "driver/PortTalkProtocol.h"
+#include "porttalk/PortTalkProtocol.h"
 #include "portio/PortBackend.h"
 
 #include <windows.h>

@@ -14,7 +14,7 @@
  * request takes the state's lock for the whole of its effect.
  */
 #include "driver/PortAccess.h"
-#include "driver/PortTalkProtocol.h"
+#include "driver/PortAllowList.h"
 #include "tests/e2e/SimControl.h"
 
 #define SCRIPT_CAPACITY 4096

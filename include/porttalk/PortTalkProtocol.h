@@ -1,8 +1,8 @@
 /* What the PortTalk driver and its client in the library agree on: the
- * device control codes, the layout of each request, and the PCI
- * configuration addresses of the SMBus host controller that the library
- * selects at 0xCF8. Plain C with no system header, so that the kernel
- * driver, the DLL and the host's unit tests include the same definitions.
+ * device control codes and the layout of each request. Plain C with no
+ * system header, so that every host of the driver (the Windows and Linux
+ * kernel drivers, the simulated driver, the virtual appliance) and every
+ * client (the library, the tests) include the same definitions.
  *
  * Every request is buffered. It carries the port little-endian at offset 0
  * (two bytes; four in the 32-bit requests) and, for a write, the value
@@ -34,10 +34,7 @@
 #define PORTTALK_VALUE_OFFSET 2
 #define PORTTALK_VALUE_OFFSET_ULONG 4
 
-/* PCI configuration mechanism 1 and the two registers of the SMBus host
- * controller (bus 0, device 31, function 3) that the library reads through
- * it: the class code (offset 0x08) and the I/O base address (offset 0x20). */
+/* PCI configuration mechanism 1: a client selects a dword at the address
+ * port and reads it at the data port. */
 #define PCI_ADDRESS_PORT 0xCF8
 #define PCI_DATA_PORT 0xCFC
-#define SMBUS_CLASS_ADDRESS 0x8000FB08ul
-#define SMBUS_BASE_ADDRESS 0x8000FB20ul
