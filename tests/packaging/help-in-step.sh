@@ -1,11 +1,19 @@
 #!/bin/sh
-# Each command, long option and choice in bypassctl's help is in the man page and offered by
-# the bash completion where it may be typed. Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION
+# Each command, long option and choice in bypassctl's help is in the man page and in the
+# reference page, and offered by the bash completion where it may be typed; the man page and the
+# reference page name the same long options.
+# Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION REFERENCE
 set -u
 ctl="$1" completion="$3" failures=0
 man=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$2")
+doc=$(cat "$4")
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-in_man() { printf '%s' "$man" | grep -qF -- "$1" || fail "man page lacks '$1'"; }
+in_man()
+{
+    printf '%s' "$man" | grep -qF -- "$1" || fail "man page lacks '$1'"
+    printf '%s' "$doc" | grep -qF -- "$1" || fail "reference page lacks '$1'"
+}
+long_options() { printf '%s\n' "$1" | grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -u; }
 offered() # WORD LINE...: completing the last word of LINE offers WORD
 {
     word="$1" && shift
@@ -28,4 +36,8 @@ check() # COMMAND...: its help, then each subcommand's (the loops' lists are rea
     done
 }
 check
+# an option in one of the two pages only: each page's list once, so a name seen once is in one
+for option in $({ long_options "$man" && long_options "$doc"; } | sort | uniq -u); do
+    fail "only one of the man page and the reference page names $option"
+done
 exit "$failures"
