@@ -326,13 +326,14 @@ Request Out8(unsigned port, unsigned value)
 // answer, and every access that reached the host's ports after the start.
 TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
 {
-    const struct {
+    struct Case {
         const char* what;
         std::vector<Request> requests;
         PortTalkOutcome outcome;
         std::string reached;
         unsigned long answered, answer;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"in8 2F", {{kIn8, {0x2F, 0}, 2, 1}}, PORTTALK_DONE, "in8 2F;", 1, 0xA5},
         {"out8 4E", {{kOut8, {0x4E, 0, 0x87}, 3, 0}}, PORTTALK_DONE, "out8 4E 87;", 0, 0},
         {"in16 500", {{kIn16, {0x00, 0x05}, 8, 8}}, PORTTALK_DONE, "in16 500;", 2, 0xBEEF},
@@ -361,6 +362,17 @@ TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
         {"the learned SMBus window", {Out8(0xF004, 0x6E)}, PORTTALK_DONE, "out8 F004 6E;", 0, 0},
         {"an SPD EEPROM's address", {Out8(0xF004, 0xA0)}, PORTTALK_REFUSED, "", 0, 0},
     };
+    // Each layout one byte off in either size, whatever the port.
+    for (const Request& r :
+        {Request{kIn8, {}, 2, 1}, Request{kOut8, {}, 3, 0}, Request{kIn16, {}, 8, 8},
+            Request{kOut16, {}, 8, 0}, Request{kIn32, {}, 16, 16}, Request{kOut32, {}, 16, 0}})
+        for (unsigned long off : {-1ul, 1ul}) {
+            cases.push_back({"input size off", {{r.code, {}, r.inSize + off, r.outSize}},
+                PORTTALK_MALFORMED, "", 0, 0});
+            cases.push_back(
+                {"output size off", {{r.code, {}, r.inSize, r.outSize ? r.outSize + off : 1}},
+                    PORTTALK_MALFORMED, "", 0, 0});
+        }
     for (const auto& c : cases) {
         LoggedPorts logged;
         const PortTalkPorts ports = logged.Table();
