@@ -72,6 +72,22 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp)
     return Complete(irp, StatusOf(outcome), answered);
 }
 
+/* The library opens the device for reading and nothing else, so that is
+ * the right an open must ask for; the device's DACL grants it to SYSTEM and
+ * the Administrators alone. GENERIC_READ is mapped to the file rights here
+ * too, in case the I/O manager left it unmapped. Wine's I/O manager passes
+ * no security context with a create (Windows always does): there is then
+ * nothing to check, and the DACL alone decides. */
+static BOOLEAN AsksToRead(PIO_STACK_LOCATION stack)
+{
+    ACCESS_MASK access;
+    if (!stack->Parameters.Create.SecurityContext)
+        return TRUE;
+    access = stack->Parameters.Create.SecurityContext->DesiredAccess;
+    RtlMapGenericMask(&access, IoGetFileObjectGenericMapping());
+    return (access & FILE_READ_DATA) != 0;
+}
+
 static NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
@@ -81,6 +97,8 @@ static NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
     /* The device has no names below it ("\\.\PortTalk\x"). */
     if (stack->FileObject->FileName.Length != 0)
         return Complete(irp, STATUS_OBJECT_NAME_NOT_FOUND, 0);
+    if (!AsksToRead(stack))
+        return Complete(irp, STATUS_ACCESS_DENIED, 0);
     PortTalkOpenHandle(&handle);
     StoreHandle(stack->FileObject, &handle);
     PortAccessDeviceOpened();
