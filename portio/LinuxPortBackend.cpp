@@ -1,4 +1,5 @@
 #include "portio/PortBackend.h"
+#include "portio/SysfsPciConfig.h"
 
 #include <sys/io.h>
 
@@ -20,7 +21,9 @@ long long MonotonicNs()
 }
 
 // Port access through iopl(3): all 65536 ports for this process (ioperm
-// would stop at 0x3FF, below the chipset GPIO and SMBus ranges).
+// would stop at 0x3FF, below the chipset GPIO and SMBus ranges), except
+// the PCI configuration pair, which is answered from sysfs and never
+// reaches the bus (see SysfsPciConfig).
 class IoplPortBackend : public PortBackend {
 public:
     int Open() override
@@ -54,29 +57,50 @@ public:
     // client, report each refused access and answer the request's own bytes.
     std::uint8_t In8(std::uint16_t port) override
     {
-        return Granted("inportb") ? inb(port) : static_cast<std::uint8_t>(port);
+        if (!Granted("inportb"))
+            return static_cast<std::uint8_t>(port);
+        return SysfsPciConfig::Serves(port) ? static_cast<std::uint8_t>(m_config.Read(port, 1))
+                                            : inb(port);
     }
     std::uint16_t In16(std::uint16_t port) override
     {
-        return Granted("inportl") ? inw(port) : port;
+        if (!Granted("inportl"))
+            return port;
+        return SysfsPciConfig::Serves(port) ? static_cast<std::uint16_t>(m_config.Read(port, 2))
+                                            : inw(port);
     }
     std::uint32_t In32(std::uint32_t port) override
     {
-        return Granted("inportl") ? inl(static_cast<std::uint16_t>(port)) : port;
+        if (!Granted("inportl"))
+            return port;
+        return SysfsPciConfig::Serves(port) ? m_config.Read(port, 4)
+                                            : inl(static_cast<std::uint16_t>(port));
     }
     void Out8(std::uint16_t port, std::uint8_t value) override
     {
-        if (Granted("outportb"))
+        if (!Granted("outportb"))
+            return;
+        if (SysfsPciConfig::Serves(port))
+            m_config.Write(port, 1, value);
+        else
             outb(value, port);
     }
     void Out16(std::uint16_t port, std::uint16_t value) override
     {
-        if (Granted("outportl"))
+        if (!Granted("outportl"))
+            return;
+        if (SysfsPciConfig::Serves(port))
+            m_config.Write(port, 2, value);
+        else
             outw(value, port);
     }
     void Out32(std::uint32_t port, std::uint32_t value) override
     {
-        if (Granted("outportl"))
+        if (!Granted("outportl"))
+            return;
+        if (SysfsPciConfig::Serves(port))
+            m_config.Write(port, 4, value);
+        else
             outl(value, static_cast<std::uint16_t>(port));
     }
 
@@ -111,6 +135,7 @@ private:
 
     bool m_open = false;
     unsigned long m_failed = 0;
+    SysfsPciConfig m_config{"/sys/bus/pci/devices"};
 };
 
 } // namespace

@@ -1,8 +1,10 @@
-// The PortTalk driver's allow-list, compiled as the driver compiles it, and the
-// board table's port rows: each row holds exactly the accesses its tool makes on
-// the board's model; the driver serves their union, no port, width or way more.
+// The PortTalk driver's request core and allow-list, compiled as the driver
+// compiles them, and the board table's port rows: each row holds exactly the
+// accesses its tool makes on the board's model; the driver serves their
+// union, no port, width or way more.
 #include "driver/PortAllowList.h"
 #include "boards/BoardTable.h"
+#include "driver/PortTalkCore.h"
 #include "framework/ToolFactory.h"
 #include "portio/TraceBackend.h"
 #include "sim/BoardModel.h"
@@ -10,12 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -98,21 +102,35 @@ std::set<Access> Expand(const BoardRow& row)
     return accesses;
 }
 
-// What the driver serves on platform; the PCI address port is tried with the
-// controller's two addresses, another of its registers and another function.
+// The values a write to port is tried with: the PCI address port takes the
+// controller's two addresses, another of its registers and another function;
+// the SMBus host's registers every byte (which bytes is the next test's
+// matter); other ports 0.
+std::vector<unsigned long> TriedValues(unsigned port, const PortPlatform& platform)
+{
+    if (port == PCI_ADDRESS_PORT)
+        return {SMBUS_CLASS_ADDRESS, SMBUS_BASE_ADDRESS, 0x8000FB10ul, 0x8000FA20ul};
+    std::vector<unsigned long> values{0};
+    if (platform.smbusBase && port - platform.smbusBase < 0x20)
+        for (unsigned long byte = 1; byte <= 0xFF; ++byte)
+            values.push_back(byte);
+    return values;
+}
+
+// What the driver serves on platform, with the address for the PCI address
+// port and with no value elsewhere.
 std::set<Access> AllowListOn(const PortPlatform& platform)
 {
     std::set<Access> served;
     for (unsigned port = 0; port <= 0xFFFF; ++port)
-        for (unsigned width : {8u, 16u, 32u})
-            for (int direction : {PORT_ACCESS_READ, PORT_ACCESS_WRITE})
-                for (unsigned long address :
-                    {SMBUS_CLASS_ADDRESS, SMBUS_BASE_ADDRESS, 0x8000FB10ul, 0x8000FA20ul}) {
-                    const unsigned long value
-                        = port == PCI_ADDRESS_PORT && direction == PORT_ACCESS_WRITE ? address : 0;
-                    if (PortAccessAllowed(port, width, direction, value, &platform))
-                        served.emplace(port, width, direction, value);
-                }
+        for (unsigned width : {8u, 16u, 32u}) {
+            if (PortAccessAllowed(port, width, PORT_ACCESS_READ, 0, &platform))
+                served.emplace(port, width, PORT_ACCESS_READ, 0);
+            for (unsigned long value : TriedValues(port, platform))
+                if (PortAccessAllowed(port, width, PORT_ACCESS_WRITE, value, &platform))
+                    served.emplace(
+                        port, width, PORT_ACCESS_WRITE, port == PCI_ADDRESS_PORT ? value : 0);
+        }
     return served;
 }
 
@@ -147,7 +165,7 @@ TEST(PortAllowList, ServesExactlyTheBoardRowsWhichAreWhatEachToolTouches)
 }
 
 // The window comes from what the controller's class code and base address
-// registers read at start; only a plausible I/O window is taken.
+// registers read at start; only an I/O window at a plausible base is taken.
 TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
 {
     const struct {
@@ -156,16 +174,231 @@ TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
     } cases[] = {
         {0x0C050002, 0x0000F001, 0xF000},
         {0x0C050000, 0x0000FFE1, 0xFFE0}, // the highest that holds the registers
-        {0x0C050000, 0x00001001, 0x1000},
-        {0x0C050000, 0x0000FFF1, 0}, // the registers would wrap past 0xFFFF
-        {0x0C050000, 0x00000F01, 0}, // among the legacy devices
-        {0x0C050000, 0x1234E041, 0}, // upper bits set
-        {0x0C050000, 0x0000F000, 0}, // a memory window
-        {0x0C030000, 0x0000F001, 0}, // a USB controller
+        {0x0C050000, 0x00000701, 0x0700}, // QEMU's q35 (ICH9)
+        {0x0C050000, 0x00000401, 0x0400}, // the lowest above the ISA range
+        {0x0C050000, 0x000003E1, 0},      // the ISA range
+        {0x0C050000, 0x000001E1, 0},      // the IDE ports
+        {0x0C050000, 0x0000F011, 0},      // not a 32-byte window
+        {0x0C050000, 0x0000FFF1, 0},      // the registers would wrap past 0xFFFF
+        {0x0C050000, 0x1234E041, 0},      // upper bits set
+        {0x0C050000, 0x0000F000, 0},      // a memory window
+        {0x0C030000, 0x0000F001, 0},      // a USB controller
     };
     for (const auto& c : cases)
         EXPECT_EQ(SmbusBaseFromConfig(c.classRegister, c.baseRegister), c.base)
             << std::hex << c.classRegister << " " << c.baseRegister;
+}
+
+// In the SMBus host's window only the bypass controller's byte-data write is
+// served; every write of every board's trace file is.
+TEST(PortAllowList, SmbusWindowTakesOnlyTheBypassControllersByteDataWrite)
+{
+    const PortPlatform platform{kModelSmbusBase};
+    const struct {
+        unsigned offset;
+        unsigned long value;
+        bool served;
+    } cases[] = {
+        {4, 0x6E, true},  // the bypass controller 0x37, write
+        {4, 0x6F, false}, // the same, read
+        {3, 0x10, true},
+        {3, 0x11, true},
+        {3, 0x12, true},
+        {3, 0x22, true},
+        {3, 0x24, true},
+        {3, 0x25, true},
+        {3, 0x00, false},
+        {3, 0x23, false},
+        {3, 0x26, false},
+        {2, 0x48, true}, // start, byte data
+        {2, 0x0A, true},
+        {2, 0x08, true},
+        {2, 0xBF, true}, // the kill, and no start bit
+        {2, 0x4A, false},
+        {2, 0x44, false},
+        {2, 0x54, false},
+        {2, 0x49, false}, // other starts
+        {0, 0xFF, true},
+        {5, 0xA5, true},
+        {6, 0x00, false},
+        {7, 0x00, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            PortAccessAllowed(kModelSmbusBase + c.offset, 8, PORT_ACCESS_WRITE, c.value, &platform),
+            c.served)
+            << "offset " << c.offset << " value " << std::hex << c.value;
+    for (unsigned spd = 0x50; spd <= 0x57; ++spd)
+        EXPECT_FALSE(
+            PortAccessAllowed(kModelSmbusBase + 4, 8, PORT_ACCESS_WRITE, spd << 1, &platform))
+            << "SPD EEPROM " << std::hex << spd;
+
+    for (const test::TraceFile& file : test::AllTraceFiles(BYPASS_TRACE_DIR))
+        for (const std::string& line : test::ParseTrace(test::ReadText(file.path))) {
+            unsigned width = 0, port = 0;
+            unsigned long value = 0;
+            const int direction = std::sscanf(line.c_str(), "in%u %x", &width, &port) == 2
+                ? PORT_ACCESS_READ
+                : std::sscanf(line.c_str(), "out%u %x %lx", &width, &port, &value) == 3
+                ? PORT_ACCESS_WRITE
+                : 0;
+            EXPECT_TRUE(!direction || PortAccessAllowed(port, width, direction, value, &platform))
+                << file.name << ": " << line;
+        }
+}
+
+// A host's port space that answers fixed values and logs what reaches it.
+struct LoggedPorts {
+    std::string log;
+
+    static LoggedPorts& Of(void* context) { return *static_cast<LoggedPorts*>(context); }
+    void Add(const char* format, unsigned long a, unsigned long b = 0)
+    {
+        char line[40];
+        std::snprintf(line, sizeof line, format, a, b);
+        log += line;
+    }
+    PortTalkPorts Table()
+    {
+        return {this,
+            [](void* c, unsigned short port) -> unsigned char {
+                Of(c).Add("in8 %lX;", port);
+                return 0xA5;
+            },
+            [](void* c, unsigned short port) -> unsigned short {
+                Of(c).Add("in16 %lX;", port);
+                return 0xBEEF;
+            },
+            [](void* c, unsigned short port) -> unsigned long {
+                Of(c).Add("in32 %lX;", port);
+                return 0x12345678;
+            },
+            [](void* c, unsigned short port, unsigned char value) {
+                Of(c).Add("out8 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned short port, unsigned short value) {
+                Of(c).Add("out16 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned short port, unsigned long value) {
+                Of(c).Add("out32 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned long address) -> unsigned long {
+                Of(c).Add("config %lX;", address);
+                // The model's SMBus controller at 0/31/3, its window at 0xF000.
+                return address == SMBUS_CLASS_ADDRESS ? 0x0C050000ul
+                    : address == SMBUS_BASE_ADDRESS   ? 0xF001ul
+                                                      : 0xFFFFFFFFul;
+            }};
+    }
+};
+
+struct Request {
+    unsigned long code;
+    std::vector<unsigned char> bytes;
+    unsigned long inSize, outSize;
+    int handle = 0; // which of two open handles sends it
+};
+
+constexpr unsigned long kIn8 = PORTTALK_READ_UCHAR, kOut8 = PORTTALK_WRITE_UCHAR,
+                        kIn16 = PORTTALK_READ_USHORT, kOut16 = PORTTALK_WRITE_USHORT,
+                        kIn32 = PORTTALK_READ_ULONG, kOut32 = PORTTALK_WRITE_ULONG;
+
+Request In32(unsigned port, int handle = 0)
+{
+    return {kIn32, {std::uint8_t(port), std::uint8_t(port >> 8)}, 16, 16, handle};
+}
+
+Request Out32(unsigned port, unsigned long value, int handle = 0)
+{
+    std::vector<unsigned char> bytes{std::uint8_t(port), std::uint8_t(port >> 8), 0, 0};
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(std::uint8_t(value >> (8 * i)));
+    return {kOut32, bytes, 16, 0, handle};
+}
+
+Request Out8(unsigned port, unsigned value)
+{
+    return {kOut8, {std::uint8_t(port), std::uint8_t(port >> 8), std::uint8_t(value)}, 3, 0};
+}
+
+// Requests sent in order on two handles of one device that learned its
+// platform from the host's configuration space; the last one's outcome and
+// answer, and every access that reached the host's ports after the start.
+TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
+{
+    struct Case {
+        const char* what;
+        std::vector<Request> requests;
+        PortTalkOutcome outcome;
+        std::string reached;
+        unsigned long answered, answer;
+    };
+    std::vector<Case> cases = {
+        {"in8 2F", {{kIn8, {0x2F, 0}, 2, 1}}, PORTTALK_DONE, "in8 2F;", 1, 0xA5},
+        {"out8 4E", {{kOut8, {0x4E, 0, 0x87}, 3, 0}}, PORTTALK_DONE, "out8 4E 87;", 0, 0},
+        {"in16 500", {{kIn16, {0x00, 0x05}, 8, 8}}, PORTTALK_DONE, "in16 500;", 2, 0xBEEF},
+        {"out16 504", {{kOut16, {0x04, 0x05, 0x34, 0x12}, 8, 0}}, PORTTALK_DONE, "out16 504 1234;",
+            0, 0},
+        {"in8 of an unlisted port", {{kIn8, {0x80, 0}, 2, 1}}, PORTTALK_REFUSED, "", 0, 0},
+        {"in16 2E: the Super I/O takes bytes", {{kIn16, {0x2E, 0}, 8, 8}}, PORTTALK_REFUSED, "", 0,
+            0},
+        {"in8 with a 3-byte request", {{kIn8, {0x2F, 0}, 3, 1}}, PORTTALK_MALFORMED, "", 0, 0},
+        {"out8 with room for an answer", {{kOut8, {0x4E, 0, 0x87}, 3, 1}}, PORTTALK_MALFORMED, "",
+            0, 0},
+        {"in32 above the I/O space", {{kIn32, {0xFC, 0x0C, 1, 0}, 16, 16}}, PORTTALK_MALFORMED, "",
+            0, 0},
+        {"an unknown code", {{0x9C402420, {0x2F, 0}, 2, 1}}, PORTTALK_UNKNOWN_REQUEST, "", 0, 0},
+        {"in32 CFC with no address selected", {In32(0xCFC)}, PORTTALK_REFUSED, "", 0, 0},
+        {"the base address register, never through 0xCF8",
+            {Out32(0xCF8, SMBUS_BASE_ADDRESS), In32(0xCFC)}, PORTTALK_DONE, "config 8000FB20;", 4,
+            0xF001},
+        {"another PCI function", {Out32(0xCF8, 0x80000000)}, PORTTALK_REFUSED, "", 0, 0},
+        {"each handle reads the address it selected",
+            {Out32(0xCF8, SMBUS_CLASS_ADDRESS, 0), Out32(0xCF8, SMBUS_BASE_ADDRESS, 1),
+                In32(0xCFC, 0)},
+            PORTTALK_DONE, "config 8000FB08;", 4, 0x0C050000},
+        {"a handle that selected nothing reads nothing",
+            {Out32(0xCF8, SMBUS_BASE_ADDRESS, 1), In32(0xCFC, 0)}, PORTTALK_REFUSED, "", 0, 0},
+        {"the learned SMBus window", {Out8(0xF004, 0x6E)}, PORTTALK_DONE, "out8 F004 6E;", 0, 0},
+        {"an SPD EEPROM's address", {Out8(0xF004, 0xA0)}, PORTTALK_REFUSED, "", 0, 0},
+    };
+    // Each layout one byte off in either size, whatever the port.
+    for (const Request& r :
+        {Request{kIn8, {}, 2, 1}, Request{kOut8, {}, 3, 0}, Request{kIn16, {}, 8, 8},
+            Request{kOut16, {}, 8, 0}, Request{kIn32, {}, 16, 16}, Request{kOut32, {}, 16, 0}})
+        for (unsigned long off : {-1ul, 1ul}) {
+            cases.push_back({"input size off", {{r.code, {}, r.inSize + off, r.outSize}},
+                PORTTALK_MALFORMED, "", 0, 0});
+            cases.push_back(
+                {"output size off", {{r.code, {}, r.inSize, r.outSize ? r.outSize + off : 1}},
+                    PORTTALK_MALFORMED, "", 0, 0});
+        }
+    for (const auto& c : cases) {
+        LoggedPorts logged;
+        const PortTalkPorts ports = logged.Table();
+        PortPlatform platform{};
+        PortTalkLearnPlatform(&platform, &ports);
+        logged.log.clear();
+        PortTalkHandle handles[2];
+        PortTalkOpenHandle(&handles[0]);
+        PortTalkOpenHandle(&handles[1]);
+        PortTalkOutcome outcome = PORTTALK_DONE;
+        unsigned long answered = 0;
+        unsigned char buffer[16] = {};
+        for (const Request& r : c.requests) {
+            std::fill(std::begin(buffer), std::end(buffer), 0);
+            std::copy(r.bytes.begin(), r.bytes.end(), buffer);
+            outcome = PortTalkServe(&platform, &ports, &handles[r.handle], r.code, buffer, r.inSize,
+                r.outSize, &answered);
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.what;
+        EXPECT_EQ(logged.log, c.reached) << c.what;
+        EXPECT_EQ(answered, c.answered) << c.what;
+        unsigned long answer = 0;
+        for (unsigned long i = 0; i < answered; ++i)
+            answer |= static_cast<unsigned long>(buffer[i]) << (8 * i);
+        EXPECT_EQ(answer, c.answer) << c.what;
+    }
 }
 
 } // namespace

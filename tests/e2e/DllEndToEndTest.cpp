@@ -199,39 +199,6 @@ TEST_F(DllEndToEnd, ManagerClosesEveryDeviceHandleItOpens)
     EXPECT_EQ(sim.Counts().closes, 2u);
 }
 
-// A request one byte off in either size is refused and reaches no port, so
-// a layout fault in the DLL shows as a failed access instead of a quietly
-// wrong one; so is a 32-bit request naming a port above the I/O space, and
-// an access no board makes is denied before it reaches the port.
-TEST_F(DllEndToEnd, DriverRefusesMalformedAndUnlistedRequestsWithoutTouchingAPort)
-{
-    struct Shape {
-        DWORD code, in, out;
-    };
-    const Shape shapes[] = {{0x9C402410, 2, 1}, {0x9C402414, 3, 0}, {0x9C402424, 8, 8},
-        {0x9C402428, 8, 0}, {0x9C402418, 16, 16}, {0x9C40241C, 16, 0}};
-    HANDLE device = OpenDevice();
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    for (const Shape& shape : shapes) {
-        for (int delta : {-1, 1}) {
-            unsigned char buffer[32] = {0x80};
-            const Answer in = Send(device, shape.code, buffer, shape.in + delta, shape.out);
-            const Answer out
-                = Send(device, shape.code, buffer, shape.in, shape.out ? shape.out + delta : 1);
-            EXPECT_EQ(in.error, DWORD(ERROR_INVALID_PARAMETER)) << std::hex << shape.code;
-            EXPECT_EQ(out.error, DWORD(ERROR_INVALID_PARAMETER)) << std::hex << shape.code;
-        }
-    }
-    unsigned char beyond[16] = {0xFC, 0x0C, 0x01};
-    EXPECT_EQ(Send(device, 0x9C402418, beyond, 16, 16).error, DWORD(ERROR_INVALID_PARAMETER));
-    unsigned char in8[2] = {0x2E}, out8[3] = {0x80, 0x00, 0x55};
-    EXPECT_EQ(Send(device, 0x9C402410, in8, 2, 1).error, DWORD(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(Send(device, 0x9C402414, out8, 3, 0).error, DWORD(ERROR_ACCESS_DENIED));
-    CloseHandle(device);
-    AwaitAllClosed();
-    EXPECT_EQ(sim.Trace(), "open\nclose\n");
-}
-
 // The configuration address a client writes to 0xCF8 stays with its handle:
 // two clients that select different registers before either reads 0xCFC
 // each read their own register's value.

@@ -1,10 +1,12 @@
 #include "framework/BaseboardQuery.h"
 #include "portio/PortBackend.h"
+#include "portio/SysfsPciConfig.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -62,3 +64,42 @@ TEST(IoplBackend, SleepIsNeverShortAndInMilliseconds)
 }
 
 } // namespace
+
+// The configuration pair answered from a function's configuration file, here
+// a fake sysfs with the SMBus controller at 00:1f.3; no port is touched.
+TEST(SysfsPciConfig, AnswersTheSelectedDwordFromTheFunctionsConfigFile)
+{
+    const std::string devices = ::testing::TempDir() + "pci." + std::to_string(getpid());
+    const std::string function = devices + "/0000:00:1f.3";
+    std::filesystem::create_directories(function);
+    std::string config(64, '\0');
+    config.replace(0x08, 4, std::string("\x02\x00\x05\x0C", 4)); // SMBus class
+    config.replace(0x20, 4, std::string("\x01\xF0\x00\x00", 4)); // I/O base 0xF000
+    std::ofstream(function + "/config", std::ios::binary) << config;
+
+    const struct {
+        std::uint32_t address, port;
+        unsigned width;
+        std::uint32_t answer;
+    } cases[] = {
+        {0x8000FB08, 0xCFC, 4, 0x0C050002}, {0x8000FB20, 0xCFC, 4, 0x0000F001},
+        {0x8000FB23, 0xCFC, 4, 0x0000F001}, // the dword of the register
+        {0x8000FB08, 0xCFE, 2, 0x0C05},
+        {0x8000FB20, 0xCF8, 4, 0x8000FB20}, // the address reads back
+        {0x0000FB08, 0xCFC, 4, 0xFFFFFFFF}, // enable bit clear
+        {0x8000FA08, 0xCFC, 4, 0xFFFFFFFF}, // no such function
+        {0x8000FB40, 0xCFC, 4, 0xFFFFFFFF}, // beyond what the file holds
+    };
+    for (const auto& c : cases) {
+        bypass::SysfsPciConfig pair(devices);
+        pair.Write(0xCF8, 4, c.address);
+        pair.Write(0xCFC, 4, 0); // configuration writes change nothing
+        EXPECT_EQ(pair.Read(c.port, c.width), c.answer) << std::hex << c.address;
+    }
+    // The address is kept per instance, as the driver keeps it per handle.
+    bypass::SysfsPciConfig first(devices), second(devices);
+    first.Write(0xCF8, 4, 0x8000FB08);
+    second.Write(0xCF8, 4, 0x8000FB20);
+    EXPECT_EQ(first.Read(0xCFC, 4), 0x0C050002u);
+    std::filesystem::remove_all(devices);
+}
