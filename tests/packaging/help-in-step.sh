@@ -1,6 +1,7 @@
 #!/bin/sh
 # Each command, long option and choice in bypassctl's help is in the man page and offered by
-# the bash completion where it may be typed. Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION
+# the bash completion where it may be typed, as are the catalogue's boards and file names.
+# Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION
 set -u
 ctl="$1" completion="$3" failures=0
 man=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$2")
@@ -9,8 +10,8 @@ in_man() { printf '%s' "$man" | grep -qF -- "$1" || fail "man page lacks '$1'"; 
 offered() # WORD LINE...: completing the last word of LINE offers WORD
 {
     word="$1" && shift
-    case $(bash -c '. "$0"; COMP_WORDS=(bypassctl "$@"); COMP_CWORD=$#; _bypassctl; echo " ${COMPREPLY[*]} "' \
-        "$completion" "$@") in *" $word "*) ;; *) fail "completion of 'bypassctl $*' lacks $word" ;; esac
+    case $(bash -c '. "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _bypassctl; echo " ${COMPREPLY[*]} "' \
+        "$completion" "$ctl" "$@") in *" $word "*) ;; *) fail "completion of 'bypassctl $*' lacks $word" ;; esac
 }
 check() # COMMAND...: its help, then each subcommand's (the loops' lists are read before a recursion)
 {
@@ -28,4 +29,7 @@ check() # COMMAND...: its help, then each subcommand's (the loops' lists are rea
     done
 }
 check
+# What the catalogue and the file system hold when the completion runs.
+offered 6 --type "" && offered MS-96E3 --simulate MS && offered 'Luna\ Pier\ CRB' --simulate Luna\ P
+offered "$2" keepalive --status-file "${2%.1}"
 exit "$failures"
