@@ -2,7 +2,8 @@
 # cpack makes the packages in a scratch directory. Each EXPECTED is a whole line of what they hold:
 # "PACKAGE /PATH" for a .deb's file, "conffile PATH" and "unit LINE" (its keepalive unit), a .zip's
 # path below its top directory; "!LINE" must not be there. Nothing built for the tests is packaged,
-# and lintian finds no error in a .deb. Usage: package-contents.sh CPACK CONFIG SCRATCH EXPECTED...
+# and $LINTIAN, where set, finds no error in a .deb.
+# Usage: package-contents.sh CPACK CONFIG SCRATCH EXPECTED...
 set -u
 rm -rf "$3"
 "$1" --config "$2" -B "$3" >"$3.log" 2>&1 || { cat "$3.log"; exit 1; }
@@ -28,8 +29,8 @@ for expected in "$@"; do
     esac
 done
 printf '%s\n' "$files" | grep -Ei 'test|gmock|_sim|bench|fuzz|catalogue' && fail "built for the tests"
-for deb in $debs; do
-    out=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian: errors in $deb"
+for deb in ${LINTIAN:+$debs}; do
+    out=$("$LINTIAN" --fail-on error "$deb" 2>&1) || fail "lintian: errors in $deb"
     printf '%s\n' "$out" | grep -v 'root privileges'
 done
 exit "$failures"
