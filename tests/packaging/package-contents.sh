@@ -15,17 +15,19 @@ debs=$(ls "$scratch"/*.deb 2>/dev/null)
 zips=$(ls "$scratch"/*.zip 2>/dev/null)
 [ -n "$debs$zips" ] || fail "cpack made no package in $scratch"
 files=$(for deb in $debs; do
-    dpkg-deb -c "$deb" | awk -v package="$(dpkg-deb -f "$deb" Package)" '{ print package, substr($6, 2) }'
+    package=$(dpkg-deb -f "$deb" Package)
+    dpkg-deb -c "$deb" | awk -v package="$package" '{ print package, substr($6, 2) }'
 done
 for zip in $zips; do unzip -Z1 "$zip" | sed 's|^[^/]*/||'; done)
 more=$(for deb in $debs; do
     dpkg-deb -I "$deb" conffiles 2>/dev/null | sed 's/^/conffile /'
     dpkg-deb --fsys-tarfile "$deb" | tar -xO --wildcards '*.service' 2>/dev/null | sed 's/^/unit /'
 done)
+held() { printf '%s\n%s\n' "$files" "$more" | grep -qxF -- "$1"; }
 for expected in "$@"; do
     case $expected in
-    !*) printf '%s\n%s\n' "$files" "$more" | grep -qxF -- "${expected#!}" && fail "packaged: ${expected#!}" ;;
-    *) printf '%s\n%s\n' "$files" "$more" | grep -qxF -- "$expected" || fail "not packaged: $expected" ;;
+    !*) held "${expected#!}" && fail "packaged: ${expected#!}" ;;
+    *) held "$expected" || fail "not packaged: $expected" ;;
     esac
 done
 printf '%s\n' "$files" | grep -Ei 'test|gmock|_sim|bench|fuzz|catalogue' && fail "built for the tests"
