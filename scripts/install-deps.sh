@@ -6,7 +6,8 @@
 # memcheck run of bypassctl, libsystemd (found through pkg-config) for
 # keepalive's notifications to systemd, and what the packaging tests run:
 # systemd-analyze and man to check the unit, dpkg-shlibdeps and file for the
-# .deb's dependencies, unzip to list the Windows zip.
+# .deb's dependencies, lintian to check the .deb, unzip to list the Windows
+# zip, and msitools' wixl and msibuild to make the Windows installer.
 set -eu
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -16,5 +17,5 @@ $SUDO apt-get install -y -qq \
   libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 util-linux \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
   clang-14 libclang-rt-14-dev valgrind \
-  libsystemd-dev pkg-config systemd man-db dpkg-dev file unzip \
+  libsystemd-dev pkg-config systemd man-db dpkg-dev file unzip lintian wixl msitools \
   >/dev/null

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Each command, long option and choice in bypassctl's help is in the man page and in the
-# reference page, and offered by the bash completion where it may be typed; the man page and the
-# reference page name the same long options.
+# reference page, and offered by the bash completion where it may be typed, as are the
+# catalogue's boards and file names; the man page and the reference page name the same long
+# options.
 # Usage: help-in-step.sh BYPASSCTL MANPAGE COMPLETION REFERENCE
 set -u
 ctl="$1" completion="$3" failures=0
@@ -17,8 +18,8 @@ long_options() { printf '%s\n' "$1" | grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -
 offered() # WORD LINE...: completing the last word of LINE offers WORD
 {
     word="$1" && shift
-    case $(bash -c '. "$0"; COMP_WORDS=(bypassctl "$@"); COMP_CWORD=$#; _bypassctl; echo " ${COMPREPLY[*]} "' \
-        "$completion" "$@") in *" $word "*) ;; *) fail "completion of 'bypassctl $*' lacks $word" ;; esac
+    case $(bash -c '. "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _bypassctl; echo " ${COMPREPLY[*]} "' \
+        "$completion" "$ctl" "$@") in *" $word "*) ;; *) fail "completion of 'bypassctl $*' lacks $word" ;; esac
 }
 check() # COMMAND...: its help, then each subcommand's (the loops' lists are read before a recursion)
 {
@@ -40,4 +41,7 @@ check
 for option in $({ long_options "$man" && long_options "$doc"; } | sort | uniq -u); do
     fail "only one of the man page and the reference page names $option"
 done
+# What the catalogue and the file system hold when the completion runs.
+offered 6 --type "" && offered MS-96E3 --simulate MS && offered 'Luna\ Pier\ CRB' --simulate Luna\ P
+offered "$2" keepalive --status-file "${2%.1}"
 exit "$failures"
