@@ -11,10 +11,12 @@ count() { grep -c "$@"; }
 C=/porttalk-vm-check
 as_member() { su -s /bin/sh member -c "$C $1"; }
 tool() { $C tool >/tool.out 2>/tool.err; cat /tool.out /tool.err; }
+unrefused() { ! grep -q 'Error occured' /tool.out; }
 
 # The second boot has a device at 0x37 (QEMU's i2c-ddc): the acknowledged path.
 if grep -q porttalk.ack /proc/cmdline; then
     insmod /porttalk.ko && mdev -s && tool
+    check "with a device at 0x37 no access was refused" unrefused
     check "with a device at 0x37 no transaction failed" [ ! -s /tool.err ]
     check "with a device at 0x37 every write answers 0" grep -qx 'results: type 5003, EnableBypass 0, SetWDTTimeout_Bypass 0, DisableBypass 0, path device /dev/porttalk' /tool.out
     poweroff -f
@@ -36,7 +38,7 @@ tool
 check "the tool found the SMBus controller at 0700" grep -qx 'probe_smbus_controller = 0700' /tool.out
 check "each of the 8 writes to 0x37 ended in a device error (status 04)" \
     [ "$(count -x 'SMBus Error = 4' /tool.err)" = 8 -a "$(count . /tool.err)" = 8 ]
-check "no access of the tool was refused" [ "$(count 'Error occured' /tool.out)" = 0 ]
+check "no access of the tool was refused" unrefused
 check "the tool's results (type 5003, failed writes answer -1) over the device" grep -qx \
     'results: type 5003, EnableBypass -1, SetWDTTimeout_Bypass -1, DisableBypass -1, path device /dev/porttalk' \
     /tool.out

@@ -43,7 +43,7 @@ cat "$work/console.log"
 
 passes=$(grep -c '^PASS ' "$work/console.log" || true)
 failures=$(grep -c '^FAIL ' "$work/console.log" || true)
-expected=21
+expected=22
 if [ "$failures" -ne 0 ] || [ "$passes" -ne $expected ]; then
     echo "porttalk in QEMU: $passes of $expected checks passed, $failures failed"
     exit 1
