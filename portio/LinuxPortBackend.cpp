@@ -1,3 +1,4 @@
+#include "portio/Appliance.h"
 #include "portio/PortBackend.h"
 
 #include <sys/io.h>
@@ -115,10 +116,12 @@ private:
 
 } // namespace
 
+// A named virtual appliance takes the place of the ports, never the other
+// way round: a dead one fails as missing port access does.
 PortBackend& PlatformPortBackend()
 {
     static IoplPortBackend backend;
-    return backend;
+    return AppliancePath() ? AppliancePortBackend() : backend;
 }
 
 } // namespace bypass
