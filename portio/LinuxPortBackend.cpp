@@ -1,4 +1,6 @@
+#include "portio/Appliance.h"
 #include "portio/LinuxPortPath.h"
+#include "portio/PortTalkClient.h"
 #include "porttalk/PortTalkDevice.h"
 
 #include <fcntl.h>
@@ -46,27 +48,63 @@ const char* IoplHint(int error)
                            : "needs root or CAP_SYS_RAWIO, and a kernel not in lockdown";
 }
 
-std::uint16_t GetLe16(const unsigned char* at)
+// The device's refusals as the Windows driver's codes, so that a refused
+// access prints the same number on every transport.
+unsigned long DeviceError(int error)
 {
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+    switch (error) {
+    case EPERM:
+        return kPortTalkRefusedError;
+    case EINVAL:
+        return kPortTalkMalformedError;
+    case ENOTTY:
+        return kPortTalkUnknownRequestError;
+    default:
+        return static_cast<unsigned long>(error);
+    }
 }
 
-void PutLe16(unsigned char* at, std::uint16_t value)
-{
-    at[0] = static_cast<unsigned char>(value);
-    at[1] = static_cast<unsigned char>(value >> 8);
-}
+// /dev/porttalk: one ioctl per request, as include/porttalk/PortTalkDevice.h
+// describes; the sizes are the code's own, so a request of other sizes
+// never reaches the device.
+class DeviceTransport : public PortTalkTransport {
+public:
+    // False with errno's reason in OpenError.
+    bool Open()
+    {
+        m_fd = open(PORTTALK_DEVICE_PATH, O_RDWR | O_CLOEXEC);
+        m_openError = errno;
+        return m_fd >= 0;
+    }
+    void Close()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = -1;
+    }
+    int OpenError() const { return m_openError; }
 
-std::uint32_t GetLe32(const unsigned char* at)
-{
-    return GetLe16(at) | (static_cast<std::uint32_t>(GetLe16(at + 2)) << 16);
-}
+    bool Send(unsigned long code, unsigned char* buffer, unsigned long inSize,
+        unsigned long outSize) override
+    {
+        unsigned long deviceIn = 0, deviceOut = 0;
+        if (!PortTalkDeviceSizes(code, &deviceIn, &deviceOut))
+            m_error = kPortTalkUnknownRequestError;
+        else if (deviceIn != inSize || deviceOut != outSize)
+            m_error = kPortTalkMalformedError;
+        else if (ioctl(m_fd, code, buffer) == 0)
+            return true;
+        else
+            m_error = DeviceError(errno);
+        return false;
+    }
+    unsigned long LastError() const override { return m_error; }
 
-void PutLe32(unsigned char* at, std::uint32_t value)
-{
-    PutLe16(at, static_cast<std::uint16_t>(value));
-    PutLe16(at + 2, static_cast<std::uint16_t>(value >> 16));
-}
+private:
+    int m_fd = -1;
+    int m_openError = 0;
+    unsigned long m_error = 0;
+};
 
 // Port access on Linux, by one of two paths. The PortTalk device
 // (/dev/porttalk, the porttalk kernel module) serves only the boards'
@@ -78,26 +116,23 @@ class LinuxPortBackend : public PortBackend {
 public:
     int Open() override
     {
-        m_device = open(PORTTALK_DEVICE_PATH, O_RDWR | O_CLOEXEC);
-        if (m_device >= 0)
+        if (m_device.Open())
             return Opened(PortPath::Device);
-        const int deviceError = errno;
         if (iopl(3) == 0)
             return Opened(PortPath::Iopl);
         const int ioplError = errno;
         std::printf("BypassTool: no port access: %s: %s (%s); iopl(3): %s (%s)\n",
-            PORTTALK_DEVICE_PATH, std::strerror(deviceError), DeviceHint(deviceError),
-            std::strerror(ioplError), IoplHint(ioplError));
+            PORTTALK_DEVICE_PATH, std::strerror(m_device.OpenError()),
+            DeviceHint(m_device.OpenError()), std::strerror(ioplError), IoplHint(ioplError));
         return -1;
     }
 
     void Close() override
     {
         if (m_path == PortPath::Device)
-            close(m_device);
+            m_device.Close();
         else if (m_path == PortPath::Iopl)
             iopl(0);
-        m_device = -1;
         m_path = PortPath::None;
     }
 
@@ -106,60 +141,42 @@ public:
     // own bytes.
     std::uint8_t In8(std::uint16_t port) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe16(request, port);
-        if (m_path == PortPath::Iopl)
-            return inb(port);
-        Send(PORTTALK_READ_UCHAR, request, "inportb");
-        return request[0];
+        if (m_path == PortPath::Device)
+            return m_client.In8(port);
+        return Granted("inportb") ? inb(port) : static_cast<std::uint8_t>(port);
     }
     std::uint16_t In16(std::uint16_t port) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe16(request, port);
-        if (m_path == PortPath::Iopl)
-            return inw(port);
-        Send(PORTTALK_READ_USHORT, request, "inportl");
-        return GetLe16(request);
+        if (m_path == PortPath::Device)
+            return m_client.In16(port);
+        return Granted("inportl") ? inw(port) : port;
     }
     std::uint32_t In32(std::uint32_t port) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe32(request, port);
-        if (m_path == PortPath::Iopl)
-            return inl(static_cast<std::uint16_t>(port));
-        Send(PORTTALK_READ_ULONG, request, "inportl");
-        return GetLe32(request);
+        if (m_path == PortPath::Device)
+            return m_client.In32(port);
+        return Granted("inportl") ? inl(static_cast<std::uint16_t>(port)) : port;
     }
     void Out8(std::uint16_t port, std::uint8_t value) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe16(request, port);
-        request[PORTTALK_VALUE_OFFSET] = value;
-        if (m_path == PortPath::Iopl)
+        if (m_path == PortPath::Device)
+            m_client.Out8(port, value);
+        else if (Granted("outportb"))
             outb(value, port);
-        else
-            Send(PORTTALK_WRITE_UCHAR, request, "outportb");
     }
     void Out16(std::uint16_t port, std::uint16_t value) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe16(request, port);
-        PutLe16(request + PORTTALK_VALUE_OFFSET, value);
-        if (m_path == PortPath::Iopl)
+        if (m_path == PortPath::Device)
+            m_client.Out16(port, value);
+        else if (Granted("outportl"))
             outw(value, port);
-        else
-            Send(PORTTALK_WRITE_USHORT, request, "outportl");
     }
     void Out32(std::uint32_t port, std::uint32_t value) override
     {
-        unsigned char request[PORTTALK_DEVICE_BUFFER] = {};
-        PutLe32(request, port);
-        PutLe32(request + PORTTALK_VALUE_OFFSET_ULONG, value);
-        if (m_path == PortPath::Iopl)
+        if (m_path == PortPath::Device)
+            m_client.Out32(port, value);
+        else if (Granted("outportl"))
             outl(value, static_cast<std::uint16_t>(port));
-        else
-            Send(PORTTALK_WRITE_ULONG, request, "outportl");
     }
 
     // Sleeps to just short of an absolute deadline, then spins the rest: a
@@ -179,7 +196,7 @@ public:
         while (MonotonicNs() < deadline) { }
     }
 
-    unsigned long FailedAccesses() const override { return m_failed; }
+    unsigned long FailedAccesses() const override { return m_failed + m_client.Failed(); }
 
     PortPath LastPath() const { return m_lastPath; }
 
@@ -190,23 +207,19 @@ private:
         return 0;
     }
 
-    // One request through the device. A failed read leaves the request's
-    // bytes in its buffer, which its caller then answers.
-    void Send(unsigned long code, unsigned char* request, const char* what)
+    bool Granted(const char* what)
     {
-        if (m_path == PortPath::None) {
-            std::printf("Error occured during %s: no port access (iopl not granted)\n", what);
-            ++m_failed;
-        } else if (ioctl(m_device, code, request) != 0) {
-            std::printf("Error occured during %s while talking to %s: %s\n", what,
-                PORTTALK_DEVICE_PATH, std::strerror(errno));
-            ++m_failed;
-        }
+        if (m_path == PortPath::Iopl)
+            return true;
+        std::printf("Error occured during %s: no port access (iopl not granted)\n", what);
+        ++m_failed;
+        return false;
     }
 
+    DeviceTransport m_device;
+    PortTalkClient m_client{m_device};
     PortPath m_path = PortPath::None;
     PortPath m_lastPath = PortPath::None;
-    int m_device = -1;
     unsigned long m_failed = 0;
 };
 
@@ -218,7 +231,12 @@ LinuxPortBackend& LinuxPorts()
 
 } // namespace
 
-PortBackend& PlatformPortBackend() { return LinuxPorts(); }
+// A named virtual appliance takes the place of the ports, never the other
+// way round: a dead one fails as missing port access does.
+PortBackend& PlatformPortBackend()
+{
+    return AppliancePath() ? AppliancePortBackend() : LinuxPorts();
+}
 
 const char* PortPathName(PortPath path)
 {
