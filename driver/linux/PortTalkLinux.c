@@ -121,6 +121,8 @@ static const struct file_operations g_portTalkFops = {
     .open = PortTalkOpen,
     .release = PortTalkRelease,
     .unlocked_ioctl = PortTalkIoctl,
+    /* 32-bit clients: the argument is a pointer, the layouts are the same. */
+    .compat_ioctl = compat_ptr_ioctl,
     .llseek = noop_llseek,
 };
 
