@@ -12,6 +12,7 @@
  * and says nothing about a byte access to 0x501.
  */
 #include "driver/PortAllowList.h"
+#include "porttalk/SmbusBase.h"
 
 #define WIDTH_8 1
 #define WIDTH_16 2
@@ -84,13 +85,58 @@ static const PortRange g_allowed[] = {
 };
 
 /* The SMBus host controller's registers that the MB8756 tool uses, as
- * offsets from its I/O base: host status (cleared by writing it back),
- * host control (read for the kill of a hung transaction), then the
- * command, slave address and data registers, written only. */
-static const PortRange g_smbusRegisters[] = {
-    {0, 0, WIDTH_8, BOTH_WAYS},
-    {2, 2, WIDTH_8, BOTH_WAYS},
-    {3, 5, WIDTH_8, WRITE},
+ * offsets from its I/O base, and the values a write may carry. The tool
+ * makes one kind of transaction only: a byte-data write to the bypass
+ * controller at address 0x37, with the commands it knows. Any other slave
+ * (the DIMMs' SPD EEPROMs at 0x50-0x57, whose corruption leaves the machine
+ * unable to boot), command or protocol is refused as an unlisted port is.
+ *
+ * The host status register is written back to clear its bits and the data
+ * register takes any byte. The host control register is read for the kill
+ * of a hung transaction, which writes back what it read with the kill bit
+ * (0x02) set, then cleared: that can be any byte, and the write starts a
+ * transaction exactly when its start bit (0x40) is set. So the control
+ * register takes the byte-data start 0x48 and every byte without the start
+ * bit (an i801 reads the start bit as 0, so the kill never carries it). */
+#define HOST_STATUS 0
+#define HOST_CONTROL 2
+#define HOST_COMMAND 3
+#define SLAVE_ADDRESS 4
+#define HOST_DATA 5
+
+#define START_BIT 0x40ul
+#define START_BYTE_DATA 0x48ul
+/* The bypass controller's 7-bit address 0x37 shifted left, bit 0 clear: a write. */
+#define BYPASS_CONTROLLER_WRITE 0x6Eul
+
+typedef struct SmbusRegister {
+    unsigned char offset;
+    unsigned char directions;
+    /* Whether a write of value is admitted; null admits any. */
+    int (*admitsWrite)(unsigned long value);
+} SmbusRegister;
+
+static int StartsNothingOrByteData(unsigned long value)
+{
+    return value == START_BYTE_DATA || !(value & START_BIT);
+}
+
+/* The bypass controller's segment setup (0x10, 0x11), bypass segments
+ * (0x12), watchdog seconds (0x22), arm (0x24) and disarm (0x25). */
+static int IsBypassCommand(unsigned long value)
+{
+    return value == 0x10 || value == 0x11 || value == 0x12 || value == 0x22 || value == 0x24
+        || value == 0x25;
+}
+
+static int IsBypassControllerWrite(unsigned long value) { return value == BYPASS_CONTROLLER_WRITE; }
+
+static const SmbusRegister g_smbusRegisters[] = {
+    {HOST_STATUS, BOTH_WAYS, 0},
+    {HOST_CONTROL, BOTH_WAYS, StartsNothingOrByteData},
+    {HOST_COMMAND, WRITE, IsBypassCommand},
+    {SLAVE_ADDRESS, WRITE, IsBypassControllerWrite},
+    {HOST_DATA, WRITE, 0},
 };
 
 #define ROWS(table) (sizeof table / sizeof table[0])
@@ -111,10 +157,18 @@ static int InTable(
     return 0;
 }
 
-static int InSmbusWindow(unsigned short port, unsigned width, int direction, unsigned short base)
+static int InSmbusWindow(
+    unsigned short port, unsigned width, int direction, unsigned long value, unsigned short base)
 {
-    return base != 0 && port >= base
-        && InTable(g_smbusRegisters, ROWS(g_smbusRegisters), port - base, width, direction);
+    unsigned i;
+    if (base == 0 || port < base || width != 8)
+        return 0;
+    for (i = 0; i < ROWS(g_smbusRegisters); ++i) {
+        const SmbusRegister* reg = &g_smbusRegisters[i];
+        if (port - base == reg->offset && (reg->directions & direction) == direction)
+            return direction == READ || !reg->admitsWrite || reg->admitsWrite(value);
+    }
+    return 0;
 }
 
 int PortAccessAllowed(unsigned short port, unsigned width, int direction, unsigned long value,
@@ -123,19 +177,13 @@ int PortAccessAllowed(unsigned short port, unsigned width, int direction, unsign
     if (port == PCI_ADDRESS_PORT && !PciAddressServed(value))
         return 0;
     return InTable(g_allowed, ROWS(g_allowed), port, width, direction)
-        || InSmbusWindow(port, width, direction, platform->smbusBase);
+        || InSmbusWindow(port, width, direction, value, platform->smbusBase);
 }
 
 int PciAddressServed(unsigned long address)
 {
     return address == SMBUS_CLASS_ADDRESS || address == SMBUS_BASE_ADDRESS;
 }
-
-/* An I/O window of the SMBus controller lies above the legacy ISA range
- * and below 64 KiB; a base address register with its upper half set, or
- * pointing among the legacy devices, is not taken. */
-#define SMBUS_LOWEST_BASE 0x1000ul
-#define SMBUS_HIGHEST_BASE 0xFFE0ul
 
 static int IsSmbusClass(unsigned long classRegister)
 {
@@ -148,8 +196,7 @@ unsigned short SmbusBaseFromConfig(unsigned long classRegister, unsigned long ba
     /* Bit 0 of the base address register marks an I/O space window; a
      * memory window has no ports to serve. */
     unsigned long base = baseRegister & ~1ul;
-    if (!IsSmbusClass(classRegister) || !(baseRegister & 1) || base < SMBUS_LOWEST_BASE
-        || base > SMBUS_HIGHEST_BASE)
+    if (!IsSmbusClass(classRegister) || !(baseRegister & 1) || !SmbusBasePlausible(base))
         return 0;
     return (unsigned short)base;
 }

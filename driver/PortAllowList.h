@@ -30,9 +30,11 @@ typedef struct PortPlatform {
 
 /* Nonzero when an access of width bits (8, 16 or 32) in direction
  * (PORT_ACCESS_READ or PORT_ACCESS_WRITE) to port is served on platform.
- * value is what a write would store; it matters only for the PCI
- * configuration address, where only the addresses of PciAddressServed are
- * taken. */
+ * value is what a write would store; it matters for the PCI configuration
+ * address, where only the addresses of PciAddressServed are taken, and for
+ * the SMBus host controller's control, command and slave address
+ * registers, which take only the values of the bypass controller's
+ * byte-data write. */
 int PortAccessAllowed(unsigned short port, unsigned width, int direction, unsigned long value,
     const PortPlatform* platform);
 
@@ -42,8 +44,8 @@ int PciAddressServed(unsigned long address);
 
 /* The controller's base from its two configuration registers: the class
  * code register (offset 0x08) and the base address register (offset
- * 0x20). 0 unless the class is SMBus and the register maps a plausible I/O
- * window. */
+ * 0x20). 0 unless the class is SMBus and the register maps an I/O window
+ * at a plausible base (SmbusBasePlausible). */
 unsigned short SmbusBaseFromConfig(unsigned long classRegister, unsigned long baseRegister);
 
 #ifdef __cplusplus

@@ -2,6 +2,7 @@
 
 #include "boards/smbus/SmbusHost.h"
 #include "portio/PortBackend.h"
+#include "porttalk/SmbusBase.h"
 
 #include <cstdio>
 
@@ -35,6 +36,11 @@ int C_MB8756_BypassTool::init()
     if (OpenPortDriver() != 0)
         return 0;
     m_nSmbusBase = probe_smbus_controller();
+    // A base no SMBus controller can have (among the legacy ISA devices, or
+    // not a 32-byte window) is taken as no controller, like a missing one:
+    // the writes would reach whatever decodes those ports.
+    if (!SmbusBasePlausible(static_cast<unsigned long>(m_nSmbusBase)))
+        m_nSmbusBase = 0;
     std::printf("probe_smbus_controller = %04X\n", m_nSmbusBase);
     if (m_nSmbusBase == 0) {
         m_nSmbusBase = kNoController;

@@ -102,21 +102,35 @@ std::set<Access> Expand(const BoardRow& row)
     return accesses;
 }
 
-// What the driver serves on platform; the PCI address port is tried with the
-// controller's two addresses, another of its registers and another function.
+// The values a write to port is tried with: the PCI address port takes the
+// controller's two addresses, another of its registers and another function;
+// the SMBus host's registers every byte (which bytes is the next test's
+// matter); other ports 0.
+std::vector<unsigned long> TriedValues(unsigned port, const PortPlatform& platform)
+{
+    if (port == PCI_ADDRESS_PORT)
+        return {SMBUS_CLASS_ADDRESS, SMBUS_BASE_ADDRESS, 0x8000FB10ul, 0x8000FA20ul};
+    std::vector<unsigned long> values{0};
+    if (platform.smbusBase && port - platform.smbusBase < 0x20)
+        for (unsigned long byte = 1; byte <= 0xFF; ++byte)
+            values.push_back(byte);
+    return values;
+}
+
+// What the driver serves on platform, with the address for the PCI address
+// port and with no value elsewhere.
 std::set<Access> AllowListOn(const PortPlatform& platform)
 {
     std::set<Access> served;
     for (unsigned port = 0; port <= 0xFFFF; ++port)
-        for (unsigned width : {8u, 16u, 32u})
-            for (int direction : {PORT_ACCESS_READ, PORT_ACCESS_WRITE})
-                for (unsigned long address :
-                    {SMBUS_CLASS_ADDRESS, SMBUS_BASE_ADDRESS, 0x8000FB10ul, 0x8000FA20ul}) {
-                    const unsigned long value
-                        = port == PCI_ADDRESS_PORT && direction == PORT_ACCESS_WRITE ? address : 0;
-                    if (PortAccessAllowed(port, width, direction, value, &platform))
-                        served.emplace(port, width, direction, value);
-                }
+        for (unsigned width : {8u, 16u, 32u}) {
+            if (PortAccessAllowed(port, width, PORT_ACCESS_READ, 0, &platform))
+                served.emplace(port, width, PORT_ACCESS_READ, 0);
+            for (unsigned long value : TriedValues(port, platform))
+                if (PortAccessAllowed(port, width, PORT_ACCESS_WRITE, value, &platform))
+                    served.emplace(
+                        port, width, PORT_ACCESS_WRITE, port == PCI_ADDRESS_PORT ? value : 0);
+        }
     return served;
 }
 
@@ -151,7 +165,7 @@ TEST(PortAllowList, ServesExactlyTheBoardRowsWhichAreWhatEachToolTouches)
 }
 
 // The window comes from what the controller's class code and base address
-// registers read at start; only a plausible I/O window is taken.
+// registers read at start; only an I/O window at a plausible base is taken.
 TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
 {
     const struct {
@@ -160,16 +174,77 @@ TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
     } cases[] = {
         {0x0C050002, 0x0000F001, 0xF000},
         {0x0C050000, 0x0000FFE1, 0xFFE0}, // the highest that holds the registers
-        {0x0C050000, 0x00001001, 0x1000},
-        {0x0C050000, 0x0000FFF1, 0}, // the registers would wrap past 0xFFFF
-        {0x0C050000, 0x00000F01, 0}, // among the legacy devices
-        {0x0C050000, 0x1234E041, 0}, // upper bits set
-        {0x0C050000, 0x0000F000, 0}, // a memory window
-        {0x0C030000, 0x0000F001, 0}, // a USB controller
+        {0x0C050000, 0x00000701, 0x0700}, // QEMU's q35 (ICH9)
+        {0x0C050000, 0x00000401, 0x0400}, // the lowest above the ISA range
+        {0x0C050000, 0x000003E1, 0},      // the ISA range
+        {0x0C050000, 0x000001E1, 0},      // the IDE ports
+        {0x0C050000, 0x0000F011, 0},      // not a 32-byte window
+        {0x0C050000, 0x0000FFF1, 0},      // the registers would wrap past 0xFFFF
+        {0x0C050000, 0x1234E041, 0},      // upper bits set
+        {0x0C050000, 0x0000F000, 0},      // a memory window
+        {0x0C030000, 0x0000F001, 0},      // a USB controller
     };
     for (const auto& c : cases)
         EXPECT_EQ(SmbusBaseFromConfig(c.classRegister, c.baseRegister), c.base)
             << std::hex << c.classRegister << " " << c.baseRegister;
+}
+
+// In the SMBus host's window only the bypass controller's byte-data write is
+// served; every write of every board's trace file is.
+TEST(PortAllowList, SmbusWindowTakesOnlyTheBypassControllersByteDataWrite)
+{
+    const PortPlatform platform{kModelSmbusBase};
+    const struct {
+        unsigned offset;
+        unsigned long value;
+        bool served;
+    } cases[] = {
+        {4, 0x6E, true},  // the bypass controller 0x37, write
+        {4, 0x6F, false}, // the same, read
+        {3, 0x10, true},
+        {3, 0x11, true},
+        {3, 0x12, true},
+        {3, 0x22, true},
+        {3, 0x24, true},
+        {3, 0x25, true},
+        {3, 0x00, false},
+        {3, 0x23, false},
+        {3, 0x26, false},
+        {2, 0x48, true}, // start, byte data
+        {2, 0x0A, true},
+        {2, 0x08, true},
+        {2, 0xBF, true}, // the kill, and no start bit
+        {2, 0x4A, false},
+        {2, 0x44, false},
+        {2, 0x54, false},
+        {2, 0x49, false}, // other starts
+        {0, 0xFF, true},
+        {5, 0xA5, true},
+        {6, 0x00, false},
+        {7, 0x00, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            PortAccessAllowed(kModelSmbusBase + c.offset, 8, PORT_ACCESS_WRITE, c.value, &platform),
+            c.served)
+            << "offset " << c.offset << " value " << std::hex << c.value;
+    for (unsigned spd = 0x50; spd <= 0x57; ++spd)
+        EXPECT_FALSE(
+            PortAccessAllowed(kModelSmbusBase + 4, 8, PORT_ACCESS_WRITE, spd << 1, &platform))
+            << "SPD EEPROM " << std::hex << spd;
+
+    for (const test::TraceFile& file : test::AllTraceFiles(BYPASS_TRACE_DIR))
+        for (const std::string& line : test::ParseTrace(test::ReadText(file.path))) {
+            unsigned width = 0, port = 0;
+            unsigned long value = 0;
+            const int direction = std::sscanf(line.c_str(), "in%u %x", &width, &port) == 2
+                ? PORT_ACCESS_READ
+                : std::sscanf(line.c_str(), "out%u %x %lx", &width, &port, &value) == 3
+                ? PORT_ACCESS_WRITE
+                : 0;
+            EXPECT_TRUE(!direction || PortAccessAllowed(port, width, direction, value, &platform))
+                << file.name << ": " << line;
+        }
 }
 
 // A host's port space that answers fixed values and logs what reaches it.
@@ -284,6 +359,7 @@ TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
         {"a handle that selected nothing reads nothing",
             {Out32(0xCF8, SMBUS_BASE_ADDRESS, 1), In32(0xCFC, 0)}, PORTTALK_REFUSED, "", 0, 0},
         {"the learned SMBus window", {Out8(0xF004, 0x6E)}, PORTTALK_DONE, "out8 F004 6E;", 0, 0},
+        {"an SPD EEPROM's address", {Out8(0xF004, 0xA0)}, PORTTALK_REFUSED, "", 0, 0},
     };
     for (const auto& c : cases) {
         LoggedPorts logged;
