@@ -1,4 +1,7 @@
 #include "framework/BaseboardQuery.h"
+#include "portio/Appliance.h"
+
+#include <cstdio>
 
 #include <fstream>
 #include <iterator>
@@ -17,6 +20,17 @@ std::string ReadSysfsText(const char* path)
     return text;
 }
 
-std::string PlatformBaseboardProduct() { return ReadSysfsText("/sys/class/dmi/id/board_name"); }
+// A virtual appliance's board answers for the machine's.
+std::string PlatformBaseboardProduct()
+{
+    const char* appliance = AppliancePath();
+    if (!appliance)
+        return ReadSysfsText("/sys/class/dmi/id/board_name");
+    std::string product, why;
+    if (!QueryApplianceProduct(appliance, product, why))
+        std::printf("BypassTool: the virtual appliance at %s does not answer (%s)\n", appliance,
+            why.c_str());
+    return product;
+}
 
 } // namespace bypass

@@ -4,8 +4,8 @@
 
 #if defined(_WIN32)
 
-#include "porttalk/PortTalkProtocol.h"
 #include "portio/PortBackend.h"
+#include "portio/PortTalkClient.h"
 
 #include <windows.h>
 
@@ -27,19 +27,25 @@ class PortTalkBackend : public PortBackend {
 public:
     int Open() override;
     void Close() override;
-    std::uint8_t In8(std::uint16_t port) override;
-    std::uint16_t In16(std::uint16_t port) override;
-    std::uint32_t In32(std::uint32_t port) override;
-    void Out8(std::uint16_t port, std::uint8_t value) override;
-    void Out16(std::uint16_t port, std::uint16_t value) override;
-    void Out32(std::uint32_t port, std::uint32_t value) override;
+    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
+    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
+    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
+    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
+    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
+    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
     void SleepMs(unsigned ms) override;
-    unsigned long FailedAccesses() const override { return m_failed; }
+    unsigned long FailedAccesses() const override { return m_client.Failed(); }
 
 private:
-    void Send(DWORD code, unsigned char* buffer, DWORD inSize, DWORD outSize, const char* what);
+    class DeviceTransport : public PortTalkTransport {
+    public:
+        bool Send(unsigned long code, unsigned char* buffer, unsigned long inSize,
+            unsigned long outSize) override;
+        unsigned long LastError() const override;
+    };
 
-    unsigned long m_failed = 0;
+    DeviceTransport m_device;
+    PortTalkClient m_client{m_device};
 };
 
 } // namespace bypass

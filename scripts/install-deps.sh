@@ -7,7 +7,9 @@
 # keepalive's notifications to systemd, and what the packaging tests run:
 # systemd-analyze and man to check the unit, dpkg-shlibdeps and file for the
 # .deb's dependencies, lintian to check the .deb, unzip to list the Windows
-# zip, and msitools' wixl and msibuild to make the Windows installer.
+# zip, msitools' wixl and msibuild to make the Windows installer; and for the
+# PortTalk kernel module's test, Debian's kernel with its headers, QEMU to
+# boot it, busybox-static and cpio for its initramfs, kmod and dkms.
 set -eu
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -18,4 +20,5 @@ $SUDO apt-get install -y -qq \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
   clang-14 libclang-rt-14-dev valgrind \
   libsystemd-dev pkg-config systemd man-db dpkg-dev file unzip lintian wixl msitools \
+  qemu-system-x86 linux-image-amd64 linux-headers-amd64 busybox-static cpio kmod dkms \
   >/dev/null
