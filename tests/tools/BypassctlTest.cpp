@@ -1,8 +1,8 @@
 // bypassctl's command lines run in-process against simulated boards, each
 // from the board's power-on state: the exit code, the key text it prints,
 // the fields of its JSON report, and that refused input touches no port.
-#include "Cli.h"
-#include "TextConv.h"
+#include "cli/Cli.h"
+#include "platform/TextConv.h"
 
 #include "framework/BaseboardQuery.h"
 

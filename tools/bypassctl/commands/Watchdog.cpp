@@ -1,7 +1,7 @@
 // The commands that drive the watchdog: arm, kick, enable and stop it, and
 // the operations keepalive shares with them. Each says what the board's
 // hardware will do, which is not always what the operation's name promises.
-#include "WatchdogOperations.h"
+#include "commands/WatchdogOperations.h"
 
 #include "boards/BoardTable.h"
 

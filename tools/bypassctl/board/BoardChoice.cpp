@@ -1,6 +1,6 @@
-#include "Board.h"
+#include "board/BoardChoice.h"
 
-#include "TextConv.h"
+#include "platform/TextConv.h"
 
 #include "framework/BypassInfo.h"
 #include "framework/BypassToolManager.h"

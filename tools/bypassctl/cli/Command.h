@@ -3,8 +3,8 @@
 // command table (CommandLine.cpp); it ends early by throwing CommandError.
 #pragma once
 
-#include "Cli.h"
-#include "Report.h"
+#include "cli/Cli.h"
+#include "cli/Report.h"
 
 #include <climits>
 #include <string>

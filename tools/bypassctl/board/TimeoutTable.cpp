@@ -1,4 +1,4 @@
-#include "TimeoutTable.h"
+#include "board/TimeoutTable.h"
 
 #include "boards/BoardTable.h"
 

@@ -1,4 +1,4 @@
-#include "BoardLock.h"
+#include "board/BoardLock.h"
 
 #include <chrono>
 #include <cstdio>

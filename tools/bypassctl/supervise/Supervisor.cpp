@@ -1,8 +1,8 @@
-#include "Supervisor.h"
+#include "supervise/Supervisor.h"
 
 #include <iostream>
 
-#include "ServiceNotify.h"
+#include "supervise/ServiceNotify.h"
 
 namespace bypassctl {
 namespace {

@@ -2,8 +2,8 @@
 // with all text written to the streams of a Console.
 #pragma once
 
-#include "StopSignal.h"
-#include "Supervisor.h"
+#include "supervise/StopSignal.h"
+#include "supervise/Supervisor.h"
 
 #include <cstdio>
 #include <ostream>

@@ -4,8 +4,8 @@
 // standard error in both modes.
 #pragma once
 
-#include "Cli.h"
-#include "Simulator.h"
+#include "cli/Cli.h"
+#include "board/Simulator.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,11 +1,11 @@
 // The command line: the table of commands, their options, and the dispatch
 // to the command that was given.
-#include "Board.h"
-#include "Cli.h"
-#include "Command.h"
-#include "DriverCommand.h"
-#include "TimeoutTable.h"
-#include "WindowsService.h"
+#include "board/BoardChoice.h"
+#include "cli/Cli.h"
+#include "cli/Command.h"
+#include "commands/Driver.h"
+#include "board/TimeoutTable.h"
+#include "commands/Service.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,4 +1,4 @@
-#include "WindowsService.h"
+#include "commands/Service.h"
 
 #if defined(_WIN32)
 

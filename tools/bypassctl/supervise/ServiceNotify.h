@@ -4,7 +4,7 @@
 // systemd (no NOTIFY_SOCKET); built without it, or on Windows, there is none.
 #pragma once
 
-#include "Supervisor.h"
+#include "supervise/Supervisor.h"
 
 namespace bypassctl {
 

@@ -1,4 +1,4 @@
-#include "StopSignal.h"
+#include "supervise/StopSignal.h"
 
 #include <chrono>
 #include <csignal>

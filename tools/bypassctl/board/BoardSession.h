@@ -3,9 +3,9 @@
 // one place here, so that what surrounds a board operation is written once.
 #pragma once
 
-#include "Board.h"
-#include "BoardLock.h"
-#include "Command.h"
+#include "board/BoardChoice.h"
+#include "board/BoardLock.h"
+#include "cli/Command.h"
 
 #include "framework/BypassTool.h"
 #include "portio/TraceBackend.h"

@@ -1,4 +1,4 @@
-#include "HealthCheck.h"
+#include "supervise/HealthCheck.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "ServiceNotify.h"
+#include "supervise/ServiceNotify.h"
 
 #include <cstdint>
 #include <systemd/sd-daemon.h>

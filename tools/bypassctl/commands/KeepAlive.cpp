@@ -4,8 +4,8 @@
 // restart), the failure the watchdog is there to catch; when they pass again
 // before that, it arms again with the full timeout. A stop request disarms
 // unless --leave-armed; a crash of keepalive leaves the watchdog armed.
-#include "HealthCheck.h"
-#include "WatchdogOperations.h"
+#include "supervise/HealthCheck.h"
+#include "commands/WatchdogOperations.h"
 
 #include <algorithm>
 #include <chrono>

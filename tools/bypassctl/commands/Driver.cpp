@@ -1,4 +1,4 @@
-#include "DriverCommand.h"
+#include "commands/Driver.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,9 +1,9 @@
 // The commands that show the catalogue, identify the board, switch its
 // bypass and show its status.
-#include "Board.h"
-#include "BoardSession.h"
-#include "Command.h"
-#include "TextConv.h"
+#include "board/BoardChoice.h"
+#include "board/BoardSession.h"
+#include "cli/Command.h"
+#include "platform/TextConv.h"
 
 #include "boards/BoardTable.h"
 #include "framework/BypassInfo.h"

@@ -1,4 +1,4 @@
-#include "Simulator.h"
+#include "board/Simulator.h"
 
 #include <utility>
 

@@ -3,9 +3,9 @@
 // board's hardware makes of them.
 #pragma once
 
-#include "BoardSession.h"
-#include "Command.h"
-#include "TimeoutTable.h"
+#include "board/BoardSession.h"
+#include "cli/Command.h"
+#include "board/TimeoutTable.h"
 
 #include <string>
 

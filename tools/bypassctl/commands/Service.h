@@ -6,7 +6,7 @@
 
 #if defined(_WIN32)
 
-#include "Command.h"
+#include "cli/Command.h"
 
 #include <windows.h>
 

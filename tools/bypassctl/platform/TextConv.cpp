@@ -1,4 +1,4 @@
-#include "TextConv.h"
+#include "platform/TextConv.h"
 
 #include <cstddef>
 #include <cstring>

@@ -3,7 +3,7 @@
 // one built with it (Windows; elsewhere the command does not exist).
 #pragma once
 
-#include "Cli.h"
+#include "cli/Cli.h"
 
 namespace CLI {
 class App;

@@ -1,4 +1,4 @@
-#include "BoardSession.h"
+#include "board/BoardSession.h"
 
 #include "framework/ToolFactory.h"
 
