@@ -1,5 +1,6 @@
 #include "board/BoardChoice.h"
 
+#include "platform/Process.h"
 #include "platform/TextConv.h"
 
 #include "framework/BypassInfo.h"
@@ -7,10 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
 
 namespace bypassctl {
 namespace {
@@ -107,16 +104,7 @@ std::string UnknownBoardText(const std::string& product)
     const char* const hint = "; give --type N if you know its type";
     if (!product.empty())
         return "this board's product \"" + product + "\" is not in the catalogue" + hint;
-#if defined(_WIN32)
-    return std::string("the board reports no product name (WMI Win32_BaseBoard.Product is "
-                       "empty)")
-        + hint;
-#else
-    const char* const file = "/sys/class/dmi/id/board_name";
-    struct stat info;
-    return std::string(file) + (stat(file, &info) == 0 ? " is empty" : " is missing")
-        + ": the board reports no product name" + hint;
-#endif
+    return NoProductNameText() + hint;
 }
 
 std::string Description(int type)

@@ -3,8 +3,8 @@
 // (--simulate TYPE|PRODUCT) whose hardware model answers the ports.
 #pragma once
 
-#include "cli/Command.h"
 #include "board/Simulator.h"
+#include "cli/Command.h"
 
 #include <memory>
 #include <string>

@@ -16,6 +16,8 @@
 // that it will re-arm.
 #pragma once
 
+#include "platform/SystemLock.h"
+
 #include <string>
 
 namespace bypassctl {
@@ -46,11 +48,7 @@ private:
     std::string m_dir;
     std::string m_path;
     bool m_advertised = false;
-#if defined(_WIN32)
-    void* m_mutex = nullptr;
-#else
-    int m_fd = -1;
-#endif
+    SystemLock m_lock;
 };
 
 } // namespace bypassctl

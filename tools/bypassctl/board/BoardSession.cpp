@@ -2,79 +2,13 @@
 
 #include "framework/ToolFactory.h"
 
-#include <chrono>
-#include <cstdio>
+#include "platform/Process.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <cerrno>
-#include <sys/io.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <chrono>
+#include <filesystem>
 
 namespace bypassctl {
 namespace {
-
-#if defined(_WIN32)
-std::string NoPortAccess()
-{
-    return "no port access: the PortTalk driver could not be opened (put PortTalk.sys beside "
-           "bypassctl.exe and run as administrator, or use --simulate)";
-}
-
-int DuplicateFd(int fd) { return _dup(fd); }
-void RedirectFd(int from, int to) { _dup2(from, to); }
-void CloseFd(int fd) { _close(fd); }
-#else
-// A kernel built without the iopl emulation answers ENOSYS to everyone,
-// root included; lowering the level to 0 asks nothing of the privileges.
-std::string NoPortAccess()
-{
-    if (iopl(0) != 0 && errno == ENOSYS)
-        return "no port access: the kernel offers no port I/O (iopl is not available; use "
-               "--simulate)";
-    return "no port access: port I/O needs root or CAP_SYS_RAWIO (or use --simulate)";
-}
-
-int DuplicateFd(int fd) { return dup(fd); }
-void RedirectFd(int from, int to) { dup2(from, to); }
-void CloseFd(int fd) { close(fd); }
-
-// Kernel watchdog drivers that own the Super I/O watchdogs of these boards.
-const char* const kWatchdogModules[] = {"w83627hf_wdt", "it87_wdt"};
-#endif
-
-// With --json, standard output carries the one object alone: what the
-// library prints while it runs (driver messages, a probe's result) goes to
-// standard error. The library writes through the C runtime, so its file
-// descriptor 1 points at standard error for the call.
-class LibraryOutputToStderr {
-public:
-    explicit LibraryOutputToStderr(bool json)
-    {
-        if (!json)
-            return;
-        std::fflush(stdout);
-        m_saved = DuplicateFd(1);
-        if (m_saved >= 0)
-            RedirectFd(2, 1);
-    }
-    ~LibraryOutputToStderr()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stdout);
-        RedirectFd(m_saved, 1);
-        CloseFd(m_saved);
-    }
-    LibraryOutputToStderr(const LibraryOutputToStderr&) = delete;
-    LibraryOutputToStderr& operator=(const LibraryOutputToStderr&) = delete;
-
-private:
-    int m_saved = -1;
-};
 
 // Released on every path out of the board operation.
 class HeldLock {
@@ -113,25 +47,23 @@ void CheckResult(int result, const char* operation)
             std::string("the board answered ") + std::to_string(result) + " to " + operation};
 }
 
-#if defined(_WIN32)
-void WarnAboutKernelWatchdogs(Context&) { }
-#else
 void WarnAboutKernelWatchdogs(Context& context)
 {
+    const std::vector<std::string>* modules = KernelWatchdogModules();
+    if (!modules)
+        return;
     Json loaded = Json::array();
-    for (const char* module : kWatchdogModules) {
-        struct stat info;
-        const std::string path = context.console.moduleDir + "/" + module;
-        if (stat(path.c_str(), &info) != 0)
+    for (const std::string& module : *modules) {
+        std::error_code error;
+        if (!std::filesystem::exists(context.console.moduleDir + "/" + module, error))
             continue;
         loaded.push_back(module);
-        context.report.Warn(std::string("kernel module ") + module
+        context.report.Warn("kernel module " + module
             + " is loaded and owns the same watchdog chip; unload it (rmmod " + module
             + ") before driving the watchdog from here");
     }
     context.report.Set("kernel_watchdog_modules", loaded);
 }
-#endif
 
 BoardSession::BoardSession(Context& context)
     : m_context(context)
@@ -162,7 +94,7 @@ BoardSession::~BoardSession()
         m_context.report.Warn(BusyText(holder, m_lock.Path()) + "; finishing without the lock");
     {
         HeldLock held(m_lock);
-        LibraryOutputToStderr quiet(m_context.options.json);
+        StdoutToStderr quiet(m_context.options.json);
         m_tool->fini();
     }
     m_tool.reset();
@@ -216,7 +148,7 @@ void BoardSession::Start()
 void BoardSession::RequirePorts()
 {
     if (m_tool->GetBypassType() != 0 && !m_ports.IsOpen())
-        throw CommandError{kExitNoPortAccess, NoPortAccess()};
+        throw CommandError{kExitNoPortAccess, NoPortAccessText()};
 }
 
 int BoardSession::Look(const std::function<int()>& call)
@@ -273,7 +205,7 @@ int BoardSession::OnBoard(const std::function<int()>& call)
     if (const long holder = m_lock.Acquire())
         throw CommandError{kExitBusy, BusyText(holder, m_lock.Path())};
     HeldLock held(m_lock);
-    LibraryOutputToStderr quiet(m_context.options.json);
+    StdoutToStderr quiet(m_context.options.json);
     return call();
 }
 

@@ -45,7 +45,8 @@ struct Options {
     std::vector<std::string> arguments;
 };
 
-// Ends a command with an exit code and one line saying why.
+// Ends a command with an exit code and one line saying why (none where the
+// command has shown it already).
 struct CommandError {
     ExitCode code;
     std::string message;
@@ -67,6 +68,13 @@ void EnableWatchdog(Context& context);
 void StopWatchdog(Context& context);
 void ShowStatus(Context& context);
 void KeepWatchdogAlive(Context& context);
+// Windows only: keepalive as a service, and the PortTalk driver.
+void InstallService(Context& context);
+void RemoveService(Context& context);
+void RunService(Context& context);
+void InstallDriver(Context& context);
+void ShowDriverStatus(Context& context);
+void RemoveDriver(Context& context);
 
 // Judges keepalive's options as keepalive does before it arms (the board,
 // the timeout, the interval, the checks' timeout and --max-failures) and

@@ -112,9 +112,12 @@ int Report::Done()
 int Report::Fail(ExitCode code, const std::string& message)
 {
     const bool accessesFailed = m_failedAccesses && code != kExitNoPortAccess;
-    const std::string text = accessesFailed ? FailedAccessesText() + "; " + message : message;
-    m_console.err << "bypassctl: " << text << std::endl;
-    Set("error", text);
+    std::string text = accessesFailed ? FailedAccessesText() : "";
+    text += (text.empty() || message.empty() ? "" : "; ") + message;
+    if (!text.empty()) {
+        m_console.err << "bypassctl: " << text << std::endl;
+        Set("error", text);
+    }
     return End(accessesFailed ? kExitNoPortAccess : code);
 }
 

@@ -4,8 +4,8 @@
 // standard error in both modes.
 #pragma once
 
-#include "cli/Cli.h"
 #include "board/Simulator.h"
+#include "cli/Cli.h"
 
 #include <nlohmann/json.hpp>
 

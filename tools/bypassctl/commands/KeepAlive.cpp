@@ -4,21 +4,15 @@
 // restart), the failure the watchdog is there to catch; when they pass again
 // before that, it arms again with the full timeout. A stop request disarms
 // unless --leave-armed; a crash of keepalive leaves the watchdog armed.
-#include "supervise/HealthCheck.h"
 #include "commands/WatchdogOperations.h"
+#include "platform/Files.h"
+#include "supervise/KeepaliveRounds.h"
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <vector>
 
 namespace bypassctl {
 namespace {
-
-using Checks = std::vector<std::unique_ptr<HealthCheck>>;
 
 // What keepalive runs with, judged before anything is armed.
 struct KeepalivePlan {
@@ -99,44 +93,6 @@ KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
     return plan;
 }
 
-Checks MakeChecks(const Options& options)
-{
-    Checks checks;
-    for (const std::string& command : options.checks)
-        checks.push_back(CommandCheck(command));
-    for (const std::string& path : options.pidFiles)
-        checks.push_back(PidFileCheck(path));
-#if defined(_WIN32)
-    for (const std::string& image : options.processes)
-        checks.push_back(ProcessCheck(image));
-#endif
-    return checks;
-}
-
-// Readers of the file never see half of it: the new text replaces the old
-// in one rename. Answers why it failed, empty when it did not.
-std::string ReplaceFile(const std::string& path, const std::string& text)
-{
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!(file << text << '\n').flush())
-            return "cannot write " + temporary;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return error ? "cannot rename " + temporary + ": " + error.message() : "";
-}
-
-// "1 failed round", "3 failed rounds in a row"
-std::string FailedRounds(int rounds)
-{
-    return rounds == 1 ? std::string("1 failed round")
-                       : std::to_string(rounds) + " failed rounds in a row";
-}
-
-enum class Ending { Stopped, Expired, BoardFailed };
-
 const char* EndingName(Ending ending)
 {
     switch (ending) {
@@ -149,16 +105,19 @@ const char* EndingName(Ending ending)
     }
 }
 
-// One keepalive from its arming to its end, and what it tells the log,
-// the report and the status file on the way.
-class KeepaliveRun {
+// One keepalive from its arming to its end: the rounds on this session's
+// board, and what they tell the report and the status file on the way.
+class KeepaliveRun : public RoundsBoard {
 public:
     KeepaliveRun(Context& context, BoardSession& session, const KeepalivePlan& plan)
         : m_context(context)
         , m_options(context.options)
         , m_session(session)
         , m_plan(plan)
-        , m_checks(MakeChecks(context.options))
+        , m_checks(MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes))
+        , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkTimeout,
+              plan.maxFailures, m_options.verbose, Expiry(), ExpiryText(m_options.action)}
+        , m_rounds(*this, m_checks, m_roundsPlan, context.console.supervisor)
     {
     }
 
@@ -174,27 +133,23 @@ public:
     // Reports how it ended; a failure or the expiry ends the command.
     void Finish(Ending ending);
 
+    bool Arm() override
+    {
+        return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
+    }
+    bool Rearm() override { return Call(bypassctl::Rearm(m_options.action)); }
+    unsigned long long NowMs() const override { return m_session.BoardMs(); }
+    bool WaitInterval(int seconds) override { return m_session.WaitInterval(seconds); }
+    void StateChanged(const char* state) override { WriteStatus(state); }
+
 private:
-    bool ArmFully();
     bool Call(const BoardOperation& operation);
-    void AnnounceArmed();
-    bool AllChecksPass();
-    bool ActOn(bool healthy);
-    bool RearmNow();
-    bool Recover();
-    void StopRearming();
     void Expire();
     void StopOrLeave(Ending ending);
     void Log(Priority priority, const std::string& line)
     {
         m_context.console.supervisor.Log(priority, line);
     }
-    bool HasExpired() const
-    {
-        const auto limitMs = static_cast<unsigned long long>(m_plan.timeout.hardwareSeconds) * 1000;
-        return m_session.BoardMs() - m_armedAtMs >= limitMs;
-    }
-    std::string ExpiresAt() const { return UtcTime(m_lastArm + m_plan.timeout.hardwareSeconds); }
     void WriteStatus(const char* state, bool counting = true);
 
     Context& m_context;
@@ -202,48 +157,29 @@ private:
     BoardSession& m_session;
     const KeepalivePlan& m_plan;
     Checks m_checks;
-    int m_rounds = 0;
-    int m_rearms = 0;
-    int m_failedRounds = 0;
-    int m_failuresInRow = 0;
-    bool m_rearming = true;
-    // When the watchdog was last armed, on the board's clock: the checks'
-    // own time counts too, as it does for the hardware.
-    unsigned long long m_armedAtMs = 0;
-    std::time_t m_lastArm = std::time(nullptr);
+    RoundsPlan m_roundsPlan;
+    KeepaliveRounds m_rounds;
     int m_result = 0;
     const char* m_failed = nullptr; // the board operation that answered a failure
 };
 
 Ending KeepaliveRun::Run()
 {
-    const bool armed = ArmFully();
+    const bool armed = m_rounds.ArmFirst();
     m_context.report.Say("watchdog armed: " + Expiry() + "; re-arming every "
         + std::to_string(m_plan.interval) + " s until SIGINT, SIGTERM or SIGHUP");
     m_context.report.Say("hardware: " + m_plan.timeout.text);
     if (!armed)
         return Ending::BoardFailed;
-    AnnounceArmed();
-    Supervisor& supervisor = m_context.console.supervisor;
-    while (!m_session.WaitInterval(m_plan.interval)) {
-        supervisor.Alive();
-        ++m_rounds;
-        const bool healthy = AllChecksPass();
-        // Judged after the checks, which take time too: checks that pass
-        // again too late find the board already in its action.
-        if (!m_rearming && HasExpired())
-            return Ending::Expired;
-        if (!ActOn(healthy))
-            return Ending::BoardFailed;
-        WriteStatus(m_rearming ? "re-arming" : "not re-arming");
+    if (!m_checks.empty()) {
+        std::string names;
+        for (const auto& check : m_checks)
+            names += (names.empty() ? "" : ", ") + check->Name();
+        m_context.report.Say("health checks: " + names + ", each within "
+            + std::to_string(m_plan.checkTimeout) + " s; re-arming stops after "
+            + FailedRounds(m_plan.maxFailures));
     }
-    supervisor.Stopping();
-    return Ending::Stopped;
-}
-
-bool KeepaliveRun::ArmFully()
-{
-    return Call(Arm(m_options.action, static_cast<int>(m_options.timeout)));
+    return m_rounds.Run();
 }
 
 // The traffic of a long keepalive is not kept (--trace still shows it).
@@ -251,103 +187,20 @@ bool KeepaliveRun::Call(const BoardOperation& operation)
 {
     m_result = m_session.Call(operation);
     m_session.ForgetTraffic();
-    if (m_result < 0) {
-        m_failed = operation.name;
-        Log(Priority::Error,
-            "the board answered " + std::to_string(m_result) + " to " + operation.name);
-        return false;
-    }
-    m_armedAtMs = m_session.BoardMs();
-    m_lastArm = std::time(nullptr);
-    return true;
-}
-
-void KeepaliveRun::AnnounceArmed()
-{
-    std::string line = "watchdog armed: " + Expiry() + "; re-arming every "
-        + std::to_string(m_plan.interval) + " s";
-    if (!m_checks.empty()) {
-        std::string names;
-        for (const auto& check : m_checks)
-            names += (names.empty() ? "" : ", ") + check->Name();
-        line += " while these pass, each within " + std::to_string(m_plan.checkTimeout)
-            + " s: " + names;
-        m_context.report.Say("health checks: " + names + ", each within "
-            + std::to_string(m_plan.checkTimeout) + " s; re-arming stops after "
-            + FailedRounds(m_plan.maxFailures));
-    }
-    Log(Priority::Notice, line);
-    m_context.console.supervisor.Ready();
-    WriteStatus("re-arming");
-}
-
-// Every check runs, so that the log names each one that fails.
-bool KeepaliveRun::AllChecksPass()
-{
-    bool healthy = true;
-    for (const auto& check : m_checks) {
-        const CheckVerdict verdict = check->Run(std::chrono::seconds(m_plan.checkTimeout));
-        if (verdict.healthy)
-            continue;
-        healthy = false;
-        Log(Priority::Warning, check->Name() + " failed: " + verdict.why);
-    }
-    return healthy;
-}
-
-// False when the board answered a failure.
-bool KeepaliveRun::ActOn(bool healthy)
-{
-    if (healthy) {
-        m_failuresInRow = 0;
-        return m_rearming ? RearmNow() : Recover();
-    }
-    ++m_failedRounds;
-    if (!m_rearming)
+    if (m_result >= 0)
         return true;
-    if (++m_failuresInRow < m_plan.maxFailures)
-        return RearmNow();
-    StopRearming();
-    return true;
-}
-
-bool KeepaliveRun::RearmNow()
-{
-    if (!Call(Rearm(m_options.action)))
-        return false;
-    ++m_rearms;
-    if (m_options.verbose)
-        Log(Priority::Debug, "re-armed: the watchdog expires at " + ExpiresAt());
-    return true;
-}
-
-// Armed as at the start: the watchdog has been counting since the last
-// re-arm, and a full arming gives it the whole timeout again.
-bool KeepaliveRun::Recover()
-{
-    if (!ArmFully())
-        return false;
-    ++m_rearms;
-    m_rearming = true;
-    Log(Priority::Notice,
-        "health checks pass again: watchdog armed again with the full " + Expiry());
-    return true;
-}
-
-void KeepaliveRun::StopRearming()
-{
-    m_rearming = false;
+    m_failed = operation.name;
     Log(Priority::Error,
-        "re-arming stopped after " + FailedRounds(m_failuresInRow) + ": the watchdog expires at "
-            + ExpiresAt() + ", " + ExpiryText(m_options.action));
+        "the board answered " + std::to_string(m_result) + " to " + operation.name);
+    return false;
 }
 
 void KeepaliveRun::Finish(Ending ending)
 {
     Report& report = m_context.report;
-    report.Set("rearms", m_rearms);
-    report.Set("rounds", m_rounds);
-    report.Set("failed_rounds", m_failedRounds);
+    report.Set("rearms", m_rounds.Rearms());
+    report.Set("rounds", m_rounds.Rounds());
+    report.Set("failed_rounds", m_rounds.FailedRoundCount());
     Json names = Json::array();
     for (const auto& check : m_checks)
         names.push_back(check->Name());
@@ -364,11 +217,11 @@ void KeepaliveRun::Expire()
     Report& report = m_context.report;
     report.Set("watchdog", "expired");
     report.Set("result", m_result);
-    report.Say("re-armed " + std::to_string(m_rearms)
+    report.Say("re-armed " + std::to_string(m_rounds.Rearms())
         + " times; the watchdog expired: " + ExpiryText(m_options.action));
     m_session.ReportState();
     Log(Priority::Error,
-        "the watchdog expired at " + ExpiresAt() + ": " + ExpiryText(m_options.action));
+        "the watchdog expired at " + m_rounds.ExpiresAt() + ": " + ExpiryText(m_options.action));
     WriteStatus("expired");
     throw CommandError{kExitExpired, "the watchdog expired: the health checks failed"};
 }
@@ -383,13 +236,13 @@ void KeepaliveRun::StopOrLeave(Ending ending)
     report.Set("watchdog", leaveArmed ? "armed" : "stopped");
     const int stopResult = leaveArmed ? 0 : m_session.Call(kDisable);
     report.Set("result", m_failed ? m_result : stopResult);
-    report.Say("re-armed " + std::to_string(m_rearms) + " times; watchdog "
+    report.Say("re-armed " + std::to_string(m_rounds.Rearms()) + " times; watchdog "
         + (leaveArmed ? "left armed" : "stopped")
         + (canStop ? "" : " (this board cannot stop it)"));
     m_session.ReportState();
     Log(Priority::Notice,
         std::string(ending == Ending::Stopped ? "stopped on request" : "stopping after the failure")
-            + (leaveArmed ? ": watchdog left armed, it expires at " + ExpiresAt() + ", "
+            + (leaveArmed ? ": watchdog left armed, it expires at " + m_rounds.ExpiresAt() + ", "
                         + ExpiryText(m_options.action)
                           : (stopResult < 0 ? ": the watchdog could not be stopped"
                                             : ": watchdog stopped")));
@@ -403,9 +256,10 @@ void KeepaliveRun::WriteStatus(const char* state, bool counting)
 {
     if (m_options.statusFile.empty())
         return;
-    Json status = {{"state", state}, {"rearms", m_rearms}, {"failed_rounds", m_failedRounds},
-        {"last_arm_utc", UtcTime(m_lastArm)},
-        {"expires_utc", counting ? Json(ExpiresAt()) : Json(nullptr)},
+    Json status = {{"state", state}, {"rearms", m_rounds.Rearms()},
+        {"failed_rounds", m_rounds.FailedRoundCount()},
+        {"last_arm_utc", UtcTime(m_rounds.LastArm())},
+        {"expires_utc", counting ? Json(m_rounds.ExpiresAt()) : Json(nullptr)},
         {"timeout_seconds", m_options.timeout},
         {"hardware_seconds", m_plan.timeout.hardwareSeconds},
         {"action", ActionName(m_options.action)}};

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "board/BoardSession.h"
-#include "cli/Command.h"
 #include "board/TimeoutTable.h"
+#include "cli/Command.h"
 
 #include <string>
 

@@ -14,20 +14,6 @@ std::string GbkToUtf8(const std::string& gbk);
 // Columns the UTF-8 text takes on a terminal: CJK characters take two.
 std::size_t DisplayWidth(const std::string& utf8);
 
-#if defined(_WIN32)
-// The two console calls ConsoleText makes, with their Win32 types spelled
-// out (handles as void*); the real ones unless a test stands in for a
-// console.
-struct ConsoleApi {
-    int (*getConsoleMode)(void* handle, unsigned long* mode);
-    int (*writeConsoleW)(
-        void* handle, const void* text, unsigned long count, unsigned long* written, void*);
-};
-// Installs api as the console calls of every ConsoleText (nullptr: the
-// real ones) and answers the table it replaces.
-const ConsoleApi* SetConsoleApi(const ConsoleApi* api);
-#endif
-
 // While alive, stream's UTF-8 text reaches a console as characters: on
 // Windows, when the process's standard output (or, with error set, its
 // standard error) is a console, the text goes through the console's

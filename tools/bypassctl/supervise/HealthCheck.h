@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace bypassctl {
 
@@ -41,9 +42,13 @@ std::unique_ptr<HealthCheck> CommandCheck(const std::string& command);
 // The process whose decimal pid the file holds is running. A file that is
 // missing or holds anything but a positive decimal number fails.
 std::unique_ptr<HealthCheck> PidFileCheck(const std::string& path);
-#if defined(_WIN32)
-// A process with this image name ("suricata.exe", in any case) is running.
-std::unique_ptr<HealthCheck> ProcessCheck(const std::string& imageName);
-#endif
+
+using Checks = std::vector<std::unique_ptr<HealthCheck>>;
+
+// keepalive's checks in the order the log names them: the commands, the
+// pid files, then the image names ("suricata.exe", in any case: a process
+// of that name is running; --process exists on Windows only).
+Checks MakeChecks(const std::vector<std::string>& commands,
+    const std::vector<std::string>& pidFiles, const std::vector<std::string>& images);
 
 } // namespace bypassctl

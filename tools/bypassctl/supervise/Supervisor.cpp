@@ -1,5 +1,7 @@
 #include "supervise/Supervisor.h"
 
+#include "platform/Process.h"
+
 #include <iostream>
 
 #include "supervise/ServiceNotify.h"
@@ -20,12 +22,7 @@ public:
 
 std::string UtcTime(std::time_t when)
 {
-    std::tm utc{};
-#if defined(_WIN32)
-    gmtime_s(&utc, &when);
-#else
-    gmtime_r(&when, &utc);
-#endif
+    const std::tm utc = UtcCalendar(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
