@@ -42,6 +42,21 @@ public:
     // The process id of a running keepalive other than this process; 0 for none.
     long RunningKeepalive() const;
 
+    // Releases the lock on every path out of a board operation.
+    class Held {
+    public:
+        explicit Held(BoardLock& lock)
+            : m_lock(lock)
+        {
+        }
+        ~Held() { m_lock.Release(); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        BoardLock& m_lock;
+    };
+
 private:
     void WithdrawKeepalive();
 

@@ -2,28 +2,11 @@
 
 #include "framework/ToolFactory.h"
 
+#include "board/KernelModules.h"
 #include "platform/Process.h"
-
-#include <chrono>
-#include <filesystem>
 
 namespace bypassctl {
 namespace {
-
-// Released on every path out of the board operation.
-class HeldLock {
-public:
-    explicit HeldLock(BoardLock& lock)
-        : m_lock(lock)
-    {
-    }
-    ~HeldLock() { m_lock.Release(); }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    BoardLock& m_lock;
-};
 
 bypass::PortBackend* PortsOf(Board& board)
 {
@@ -45,24 +28,6 @@ void CheckResult(int result, const char* operation)
     if (result < 0)
         throw CommandError{kExitBoardFailed,
             std::string("the board answered ") + std::to_string(result) + " to " + operation};
-}
-
-void WarnAboutKernelWatchdogs(Context& context)
-{
-    const std::vector<std::string>* modules = KernelWatchdogModules();
-    if (!modules)
-        return;
-    Json loaded = Json::array();
-    for (const std::string& module : *modules) {
-        std::error_code error;
-        if (!std::filesystem::exists(context.console.moduleDir + "/" + module, error))
-            continue;
-        loaded.push_back(module);
-        context.report.Warn("kernel module " + module
-            + " is loaded and owns the same watchdog chip; unload it (rmmod " + module
-            + ") before driving the watchdog from here");
-    }
-    context.report.Set("kernel_watchdog_modules", loaded);
 }
 
 BoardSession::BoardSession(Context& context)
@@ -93,7 +58,7 @@ BoardSession::~BoardSession()
     if (holder != 0)
         m_context.report.Warn(BusyText(holder, m_lock.Path()) + "; finishing without the lock");
     {
-        HeldLock held(m_lock);
+        BoardLock::Held held(m_lock);
         StdoutToStderr quiet(m_context.options.json);
         m_tool->fini();
     }
@@ -204,7 +169,7 @@ int BoardSession::OnBoard(const std::function<int()>& call)
 {
     if (const long holder = m_lock.Acquire())
         throw CommandError{kExitBusy, BusyText(holder, m_lock.Path())};
-    HeldLock held(m_lock);
+    BoardLock::Held held(m_lock);
     StdoutToStderr quiet(m_context.options.json);
     return call();
 }
@@ -213,31 +178,6 @@ void BoardSession::ReportState()
 {
     if (m_board.simulator)
         m_context.report.BoardState(m_board.simulator->State());
-}
-
-// A simulated board's time only runs in the tool's pauses, so it is told how
-// long the wait was.
-unsigned long long BoardSession::BoardMs() const
-{
-    if (m_board.simulator)
-        return m_board.simulator->PassedMs();
-    using namespace std::chrono;
-    return static_cast<unsigned long long>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-bool BoardSession::WaitInterval(int seconds)
-{
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    const bool stopped = m_context.console.stop.WaitFor(static_cast<unsigned>(seconds));
-    if (m_board.simulator) {
-        const auto waited
-            = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        m_board.simulator->Pass(stopped ? static_cast<unsigned long long>(waited)
-                                        : static_cast<unsigned long long>(seconds) * 1000);
-    }
-    return stopped;
 }
 
 } // namespace bypassctl

@@ -24,10 +24,6 @@ struct BoardOperation {
 // Ends the command with exit 5 when result is the board's failure (< 0).
 void CheckResult(int result, const char* operation);
 
-// On Linux, warns of each loaded kernel watchdog driver that owns the same
-// chip, and lists them in the report.
-void WarnAboutKernelWatchdogs(Context& context);
-
 class BoardSession {
 public:
     // Chooses the board and says which it is and which tool serves it. No
@@ -66,13 +62,7 @@ public:
     // asked for.
     void ReportState();
     // The simulated board, null on a real one.
-    const BoardSimulator* Simulator() const { return m_board.simulator.get(); }
-
-    // The board's clock in ms: the time that passed for the simulated
-    // hardware, or the steady clock on a real board.
-    unsigned long long BoardMs() const;
-    // Waits one interval, or less when a stop is requested; true on a stop.
-    bool WaitInterval(int seconds);
+    BoardSimulator* Simulator() const { return m_board.simulator.get(); }
     // Keeps a long keepalive from collecting its traffic forever.
     void ForgetTraffic() { m_ports.ClearTrace(); }
 

@@ -4,6 +4,7 @@
 // restart), the failure the watchdog is there to catch; when they pass again
 // before that, it arms again with the full timeout. A stop request disarms
 // unless --leave-armed; a crash of keepalive leaves the watchdog armed.
+#include "board/BoardClock.h"
 #include "commands/WatchdogOperations.h"
 #include "platform/Files.h"
 #include "supervise/KeepaliveRounds.h"
@@ -114,6 +115,7 @@ public:
         , m_options(context.options)
         , m_session(session)
         , m_plan(plan)
+        , m_clock(session.Simulator(), context.console.stop)
         , m_checks(MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes))
         , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkTimeout,
               plan.maxFailures, m_options.verbose, Expiry(), ExpiryText(m_options.action)}
@@ -138,8 +140,8 @@ public:
         return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
     }
     bool Rearm() override { return Call(bypassctl::Rearm(m_options.action)); }
-    unsigned long long NowMs() const override { return m_session.BoardMs(); }
-    bool WaitInterval(int seconds) override { return m_session.WaitInterval(seconds); }
+    unsigned long long NowMs() const override { return m_clock.NowMs(); }
+    bool WaitInterval(int seconds) override { return m_clock.WaitInterval(seconds); }
     void StateChanged(const char* state) override { WriteStatus(state); }
 
 private:
@@ -156,6 +158,7 @@ private:
     const Options& m_options;
     BoardSession& m_session;
     const KeepalivePlan& m_plan;
+    BoardClock m_clock;
     Checks m_checks;
     RoundsPlan m_roundsPlan;
     KeepaliveRounds m_rounds;

@@ -116,6 +116,13 @@ private:
     HANDLE m_source;
 };
 
+KeepaliveExit RunKeepalive()
+{
+    EventLogSupervisor log;
+    ServiceStop stop;
+    return (*g_service.keepalive)(stop, log);
+}
+
 void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/)
 {
     g_service.handle
@@ -125,15 +132,12 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/)
     g_service.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // Identifying the board may ask WMI, which takes seconds on a cold system.
     SetState(SERVICE_START_PENDING, 30000);
-    EventLogSupervisor log;
-    ServiceStop stop;
-    const KeepaliveExit exit = (*g_service.keepalive)(stop, log);
+    const KeepaliveExit exit = RunKeepalive();
     g_service.exitCode = exit.code;
     CloseHandle(g_service.stopEvent);
     SetStopped(exit.code, exit.failed);
 }
 
-} // namespace
 } // namespace
 
 DWORD HostService(const KeepaliveInService& keepalive, int& exitCode)

@@ -9,7 +9,7 @@
 namespace bypassctl {
 
 // syslog's priorities; journald reads them from a "<N>" prefix on a line.
-enum class Priority { Error = 3, Warning = 4, Notice = 5, Info = 6, Debug = 7 };
+enum class Priority { Error = 3, Warning = 4, Notice = 5, Debug = 7 };
 
 class Supervisor {
 public:
