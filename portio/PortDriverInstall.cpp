@@ -1,4 +1,5 @@
 #include "portio/PortTalk.h"
+#include "portio/PortTalkPaths.h"
 #include "portio/Win32Api.h"
 
 #include <cstdio>
@@ -6,6 +7,7 @@
 #include <string>
 
 using bypass::Win32;
+using bypass::porttalk::kServiceName;
 
 namespace {
 
@@ -65,10 +67,7 @@ std::string DriverSource()
 {
     char path[1024] = {};
     Win32().GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string source(path);
-    const std::string::size_type cut = source.find_last_of("\\/");
-    source.erase(cut == std::string::npos ? 0 : cut + 1);
-    return source + "PortTalk.sys";
+    return bypass::porttalk::DriverBeside(path);
 }
 
 void CopyDriver()
@@ -87,9 +86,9 @@ void CopyDriver()
 void RegisterDriverService()
 {
     SC_HANDLE manager = Win32().OpenSCManagerA(nullptr, nullptr, kManagerAllAccess);
-    SC_HANDLE service = Win32().CreateServiceA(manager, "PortTalk", "PortTalk", kServiceAllAccess,
-        SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-        "System32\\Drivers\\PortTalk.sys", nullptr, nullptr, nullptr, nullptr, nullptr);
+    SC_HANDLE service = Win32().CreateServiceA(manager, kServiceName, kServiceName,
+        kServiceAllAccess, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+        bypass::porttalk::kRelativeImagePath, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (service)
         std::printf("PortTalk: Driver successfully installed.\n");
     else if (Win32().GetLastError() == kErrorServiceExists)
@@ -120,7 +119,7 @@ bool StartPortDriver()
     // Without a manager handle the service calls below fail on their own.
     bool started = false;
     for (int attempt = 0; attempt < kServiceOpenAttempts; ++attempt) {
-        SC_HANDLE service = Win32().OpenServiceA(manager, "PortTalk", kServiceAllAccess);
+        SC_HANDLE service = Win32().OpenServiceA(manager, kServiceName, kServiceAllAccess);
         if (service) {
             started = StartService(service);
             break;

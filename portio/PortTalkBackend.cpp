@@ -1,4 +1,5 @@
 #include "portio/PortTalk.h"
+#include "portio/PortTalkPaths.h"
 #include "portio/Win32Api.h"
 
 #include <cstdio>
@@ -14,8 +15,8 @@ namespace {
 
 HANDLE OpenPortTalkDevice()
 {
-    return Win32().CreateFileA(
-        "\\\\.\\PortTalk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return Win32().CreateFileA(porttalk::kDevicePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The exported catalogue as hosts read it: the bytes of every row, the
 // lookup by type, and the identification of the board by its product name.
-#include "TextConv.h"
+#include "platform/TextConv.h"
 #include "framework/BaseboardQuery.h"
 #include "framework/BypassInfo.h"
 

@@ -1,5 +1,5 @@
 // What keepalive hears before each re-arm from check commands and pid files.
-#include "HealthCheck.h"
+#include "supervise/HealthCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // answer, the exit code, what was said, and the last calls made, in order:
 // the service's command line as the system's parser splits it, its states
 // and its event log lines among them.
-#include "Cli.h"
-#include "WindowsService.h"
+#include "cli/Cli.h"
+#include "commands/Service.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>

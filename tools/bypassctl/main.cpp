@@ -1,7 +1,7 @@
 // bypassctl: the command-line tool for people who install and service the
 // appliances.
-#include "Cli.h"
-#include "TextConv.h"
+#include "cli/Cli.h"
+#include "platform/TextConv.h"
 
 #include <iostream>
 

@@ -1,0 +1,85 @@
+// What every bypassctl command works with: the options of its command line,
+// the console, and the report it fills. A command is a function of the
+// command table (CommandLine.cpp); it ends early by throwing CommandError.
+#pragma once
+
+#include "cli/Cli.h"
+#include "cli/Report.h"
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace bypassctl {
+
+// Before identification: the board's type is not known yet.
+constexpr int kIdentify = -1;
+
+// A number of seconds the command line did not give (no one can type it:
+// numbers have at most 18 digits).
+constexpr long long kNotGiven = LLONG_MIN;
+
+// What the watchdog's expiry does.
+enum class ExpiryAction { Bypass, Restart };
+
+struct Options {
+    int type = kIdentify;
+    std::string simulate;
+    bool trace = false;
+    bool json = false;
+    bool bypassOn = false;
+    ExpiryAction action = ExpiryAction::Bypass;
+    long long timeout = kNotGiven;
+    long long interval = kNotGiven; // not given: a third of what the hardware counts
+    bool leaveArmed = false;
+    // keepalive's health checks: all must pass before each re-arm.
+    std::vector<std::string> checks;    // command lines; exit status 0 is healthy
+    std::vector<std::string> pidFiles;  // each names a process that must be running
+    std::vector<std::string> processes; // image names (Windows)
+    long long checkTimeout = kNotGiven; // not given: half the interval, at least 1 s
+    long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
+    bool verbose = false;               // log each re-arm
+    std::string statusFile;
+    // The command line without its command's words, as given: what the
+    // service hands on to keepalive.
+    std::vector<std::string> arguments;
+};
+
+// Ends a command with an exit code and one line saying why (none where the
+// command has shown it already).
+struct CommandError {
+    ExitCode code;
+    std::string message;
+};
+
+struct Context {
+    const Options& options;
+    Console& console;
+    Report& report;
+};
+
+// The commands, in the order of bypassctl --help.
+void ListBoards(Context& context);
+void IdentifyBoard(Context& context);
+void SwitchBypass(Context& context);
+void ArmWatchdog(Context& context);
+void KickWatchdog(Context& context);
+void EnableWatchdog(Context& context);
+void StopWatchdog(Context& context);
+void ShowStatus(Context& context);
+void KeepWatchdogAlive(Context& context);
+// Windows only: keepalive as a service, and the PortTalk driver.
+void InstallService(Context& context);
+void RemoveService(Context& context);
+void RunService(Context& context);
+void InstallDriver(Context& context);
+void ShowDriverStatus(Context& context);
+void RemoveDriver(Context& context);
+
+// Judges keepalive's options as keepalive does before it arms (the board,
+// the timeout, the interval, the checks' timeout and --max-failures) and
+// ends with the CommandError keepalive would end with: exit 2, or 4 where
+// the board lacks the watchdog or the action. Touches no port.
+void CheckKeepaliveOptions(Context& context);
+
+} // namespace bypassctl

@@ -1,0 +1,210 @@
+// The table of commands and their options: one row per command, in the
+// order of bypassctl --help.
+#include "cli/CommandTable.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+
+namespace bypassctl {
+namespace {
+
+// Numbers are read as decimal, as a technician types them: left to itself
+// the parser would read 030 as octal 24, take 0x1E, and make "" a 0. Up to
+// 18 digits fit the seconds, so a long number reaches the board's range
+// check, which names the seconds the board takes.
+std::string Decimal(const std::string& text)
+{
+    const std::string digits = text.rfind('-', 0) == 0 ? text.substr(1) : text;
+    const bool plain = !digits.empty() && digits.size() <= 18
+        && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
+        && (digits == "0" || digits[0] != '0');
+    return plain ? std::string()
+                 : "'" + text + "' is not a decimal number (digits only, no leading zero)";
+}
+
+// An empty word (an unset shell variable) names nothing: an empty check
+// command would be healthy for the shell, whatever the host's state.
+std::string NotEmpty(const std::string& text)
+{
+    return text.find_first_not_of(" \t") == std::string::npos
+        ? std::string("names nothing: an empty value (an unset shell variable?)")
+        : std::string();
+}
+
+void AddBoardOptions(CLI::App& app, Options& options)
+{
+    app.add_option("--type", options.type, "board type from bypassctl list (skips identification)")
+        ->check(Decimal, "");
+    app.add_option("--simulate", options.simulate,
+           "run against a simulated board, by type or product name: no privileges, no real ports")
+        ->check(
+            [](const std::string& board) {
+                // an unset shell variable must not fall through to the real ports
+                return board.empty() ? std::string("names no board: an empty value would drive "
+                                                   "the real ports")
+                                     : std::string();
+            },
+            "");
+    app.add_flag("--trace", options.trace, "show every port access and sleep on standard error");
+    app.add_flag("--json", options.json, "write one JSON object on standard output");
+}
+
+CLI::Option* AddActionOption(CLI::App& command, Options& options)
+{
+    return command
+        .add_option_function<std::string>(
+            "--action",
+            [&options](const std::string& action) {
+                options.action = action == "restart" ? ExpiryAction::Restart : ExpiryAction::Bypass;
+            },
+            "what expiry does: bypass (join the ports) or restart (reset the system)")
+        ->check(CLI::IsMember({"bypass", "restart"}));
+}
+
+CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
+{
+    return command.add_option("--timeout", options.timeout, "timeout in whole seconds")
+        ->check(Decimal, "");
+}
+
+void AddBypassOptions(CLI::App& command, Options& options)
+{
+    command
+        .add_option_function<std::string>(
+            "state", [&options](const std::string& state) { options.bypassOn = state == "on"; },
+            "on or off")
+        ->required()
+        ->check(CLI::IsMember({"on", "off"}));
+}
+
+void AddArmOptions(CLI::App& command, Options& options)
+{
+    AddActionOption(command, options)->required();
+    AddTimeoutOption(command, options)->required();
+}
+
+// The timeout is checked by the command, which says why it needs one.
+void AddKickOptions(CLI::App& command, Options& options)
+{
+    AddActionOption(command, options);
+    AddTimeoutOption(command, options);
+}
+
+// What keepalive asks before each re-arm; all must pass.
+void AddHealthCheckOptions(CLI::App& command, Options& options)
+{
+    command
+        .add_option("--check", options.checks,
+            "a command run each round by the shell; exit status 0 is healthy (repeatable)")
+        ->allow_extra_args(false)
+        ->check(NotEmpty, "");
+    command
+        .add_option(
+            "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
+        ->allow_extra_args(false)
+        ->check(NotEmpty, "");
+    if (ThisSystem() == System::Windows)
+        command
+            .add_option("--process", options.processes,
+                "an image name (suricata.exe) that must be running (repeatable)")
+            ->allow_extra_args(false)
+            ->check(NotEmpty, "");
+    command
+        .add_option("--check-timeout", options.checkTimeout,
+            "seconds each check may take before it fails, shorter than the interval (default "
+            "half the interval, at least 1)")
+        ->check(Decimal, "");
+    command
+        .add_option("--max-failures", options.maxFailures,
+            "failed rounds in a row that stop the re-arming, so the watchdog expires (default 1)")
+        ->check(Decimal, "");
+}
+
+void AddKeepAliveOptions(CLI::App& command, Options& options)
+{
+    AddTimeoutOption(command, options)->required();
+    AddActionOption(command, options);
+    command
+        .add_option("--interval", options.interval,
+            "seconds between re-arms, at least 1 and shorter than what the hardware counts "
+            "(default a third of that)")
+        ->check(Decimal, "");
+    command.add_flag("--leave-armed", options.leaveArmed,
+        "leave the watchdog armed when stopped, so it expires");
+    AddHealthCheckOptions(command, options);
+    command.add_flag("--verbose", options.verbose, "log each re-arm");
+    command
+        .add_option("--status-file", options.statusFile,
+            "keep the watchdog's state in this JSON file, replaced after each round")
+        ->check(NotEmpty, "");
+}
+
+// What follows `service run` is keepalive's, which checks it in the service.
+void AddServiceRunOptions(CLI::App& command, Options& /*options*/)
+{
+    command.prefix_command();
+    command.fallthrough(false);
+}
+
+const CommandRow kCommands[] = {
+    {"list", "show the board catalogue", ListBoards, nullptr},
+    {"identify", "show the product name the board reports, its type and the tool that serves it",
+        IdentifyBoard, nullptr},
+    {"bypass", "switch the bypass relays on (ports joined) or off", SwitchBypass, AddBypassOptions},
+    {"wdt", "drive the watchdog", nullptr, nullptr},
+    {"wdt arm", "arm the watchdog with a timeout and an expiry action", ArmWatchdog, AddArmOptions},
+    {"wdt kick",
+        "re-arm the watchdog with the timeout it was armed with (--timeout is needed: a new "
+        "bypassctl does not know it)",
+        KickWatchdog, AddKickOptions},
+    {"wdt enable",
+        "start the watchdog with a new bypassctl's stored timeout (5 s), where the board's "
+        "EnableWDT starts one",
+        EnableWatchdog, nullptr},
+    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog, nullptr},
+    {"status",
+        "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
+        "back and the board's own text",
+        ShowStatus, nullptr},
+    {"keepalive",
+        "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
+        "SIGHUP, then stop it",
+        KeepWatchdogAlive, AddKeepAliveOptions},
+    {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr,
+        System::Windows},
+    {"service install",
+        "register the service, started at boot, to run keepalive with these options; "
+        "its events go to the Application event log",
+        InstallService, AddKeepAliveOptions, System::Windows},
+    {"service remove", "stop the service (disarming as keepalive does) and remove it",
+        RemoveService, nullptr, System::Windows},
+    {"service run", "what the service manager starts: keepalive with the installed options",
+        RunService, AddServiceRunOptions, System::Windows},
+    {"driver", "install, check or remove the PortTalk driver of this release (administrator)",
+        nullptr, nullptr, System::Windows},
+    {"driver install",
+        "copy the PortTalk.sys beside bypassctl.exe into the drivers directory, if it is this "
+        "release's, register and start its service (repairing one left by a failed first use)",
+        InstallDriver, nullptr, System::Windows},
+    {"driver status", "show the service, its file, whether it is this release's and the device",
+        ShowDriverStatus, nullptr, System::Windows},
+    {"driver remove", "stop and delete the service and its file", RemoveDriver, nullptr,
+        System::Windows},
+};
+
+} // namespace
+
+void AddGlobalOptions(CLI::App& app, Options& options) { AddBoardOptions(app, options); }
+
+std::vector<const CommandRow*> CommandTable()
+{
+    std::vector<const CommandRow*> rows;
+    for (const CommandRow& row : kCommands) {
+        if (row.only == System::Any || row.only == ThisSystem())
+            rows.push_back(&row);
+    }
+    return rows;
+}
+
+} // namespace bypassctl

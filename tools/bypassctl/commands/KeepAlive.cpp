@@ -1,0 +1,305 @@
+// keepalive: arms the watchdog, then each interval asks the host's health
+// checks and re-arms only while they pass. When they keep failing it stops
+// re-arming and lets the watchdog expire into its action (bypass or
+// restart), the failure the watchdog is there to catch; when they pass again
+// before that, it arms again with the full timeout. A stop request disarms
+// unless --leave-armed; a crash of keepalive leaves the watchdog armed.
+#include "board/BoardClock.h"
+#include "commands/WatchdogOperations.h"
+#include "platform/Files.h"
+#include "supervise/KeepaliveRounds.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace bypassctl {
+namespace {
+
+// What keepalive runs with, judged before anything is armed.
+struct KeepalivePlan {
+    TimeoutVerdict timeout;
+    int interval = 0;
+    int checkTimeout = 0; // seconds each check may take; 0 without checks
+    int maxFailures = 1;
+};
+
+// "the timeout of 30 s", or "the 16 s the board may count for the timeout
+// of 30 s" where the hardware may count less than asked.
+std::string HardwareLimit(const Options& options, const TimeoutVerdict& timeout)
+{
+    const std::string asked = "the timeout of " + std::to_string(options.timeout) + " s";
+    if (timeout.hardwareSeconds >= options.timeout)
+        return asked;
+    return "the " + std::to_string(timeout.hardwareSeconds) + " s the board may count for " + asked;
+}
+
+// Default a third of what the hardware counts; it must leave time to re-arm
+// before expiry, also on a board whose code rounds the timeout down.
+int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
+{
+    const long long interval = options.interval != kNotGiven
+        ? options.interval
+        : std::max(1, timeout.hardwareSeconds / 3);
+    if (interval >= 1 && interval < timeout.hardwareSeconds)
+        return static_cast<int>(interval);
+    throw CommandError{kExitUsage,
+        "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
+            + HardwareLimit(options, timeout)};
+}
+
+bool HasChecks(const Options& options)
+{
+    return !options.checks.empty() || !options.pidFiles.empty() || !options.processes.empty();
+}
+
+// Default half the interval, at least 1 s. The re-arm comes after the
+// checks, so the interval and a check that takes its whole time must fit
+// inside what the hardware counts.
+int CheckTimeout(const Options& options, const TimeoutVerdict& timeout, int interval)
+{
+    if (!HasChecks(options) && options.checkTimeout == kNotGiven)
+        return 0;
+    const long long limit
+        = options.checkTimeout != kNotGiven ? options.checkTimeout : std::max(1, interval / 2);
+    if (limit < 1 || limit >= interval)
+        throw CommandError{kExitUsage,
+            "check timeout " + std::to_string(limit)
+                + " s must be at least 1 s and shorter than the interval of "
+                + std::to_string(interval) + " s"};
+    if (interval + limit >= timeout.hardwareSeconds)
+        throw CommandError{kExitUsage,
+            "interval " + std::to_string(interval) + " s plus check timeout "
+                + std::to_string(limit) + " s must be shorter than "
+                + HardwareLimit(options, timeout)
+                + ": a re-arm must land before expiry even when the checks take their whole time"};
+    return static_cast<int>(limit);
+}
+
+int MaxFailures(const Options& options)
+{
+    if (options.maxFailures < 1)
+        throw CommandError{kExitUsage,
+            "max failures " + std::to_string(options.maxFailures)
+                + " must be at least 1 (the failed rounds in a row that stop the re-arming)"};
+    return static_cast<int>(std::min<long long>(options.maxFailures, INT_MAX));
+}
+
+KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
+{
+    KeepalivePlan plan;
+    plan.timeout = PrepareArming(options, session);
+    plan.interval = KeepAliveInterval(options, plan.timeout);
+    plan.checkTimeout = CheckTimeout(options, plan.timeout, plan.interval);
+    plan.maxFailures = MaxFailures(options);
+    return plan;
+}
+
+const char* EndingName(Ending ending)
+{
+    switch (ending) {
+    case Ending::Stopped:
+        return "stopped";
+    case Ending::Expired:
+        return "expired";
+    default:
+        return "board failed";
+    }
+}
+
+// One keepalive from its arming to its end: the rounds on this session's
+// board, and what they tell the report and the status file on the way.
+class KeepaliveRun : public RoundsBoard {
+public:
+    KeepaliveRun(Context& context, BoardSession& session, const KeepalivePlan& plan)
+        : m_context(context)
+        , m_options(context.options)
+        , m_session(session)
+        , m_plan(plan)
+        , m_clock(session.Simulator(), context.console.stop)
+        , m_checks(MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes))
+        , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkTimeout,
+              plan.maxFailures, m_options.verbose, Expiry(), ExpiryText(m_options.action)}
+        , m_rounds(*this, m_checks, m_roundsPlan, context.console.supervisor)
+    {
+    }
+
+    // "16 s on the hardware (30 s asked), expiry puts the ports into bypass"
+    std::string Expiry() const
+    {
+        return HardwareSeconds(m_options.timeout, m_plan.timeout) + ", "
+            + ExpiryText(m_options.action);
+    }
+    // Arms, then goes round until a stop request, the watchdog's expiry or
+    // the board's failure.
+    Ending Run();
+    // Reports how it ended; a failure or the expiry ends the command.
+    void Finish(Ending ending);
+
+    bool Arm() override
+    {
+        return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
+    }
+    bool Rearm() override { return Call(bypassctl::Rearm(m_options.action)); }
+    unsigned long long NowMs() const override { return m_clock.NowMs(); }
+    bool WaitInterval(int seconds) override { return m_clock.WaitInterval(seconds); }
+    void StateChanged(const char* state) override { WriteStatus(state); }
+
+private:
+    bool Call(const BoardOperation& operation);
+    void Expire();
+    void StopOrLeave(Ending ending);
+    void Log(Priority priority, const std::string& line)
+    {
+        m_context.console.supervisor.Log(priority, line);
+    }
+    void WriteStatus(const char* state, bool counting = true);
+
+    Context& m_context;
+    const Options& m_options;
+    BoardSession& m_session;
+    const KeepalivePlan& m_plan;
+    BoardClock m_clock;
+    Checks m_checks;
+    RoundsPlan m_roundsPlan;
+    KeepaliveRounds m_rounds;
+    int m_result = 0;
+    const char* m_failed = nullptr; // the board operation that answered a failure
+};
+
+Ending KeepaliveRun::Run()
+{
+    const bool armed = m_rounds.ArmFirst();
+    m_context.report.Say("watchdog armed: " + Expiry() + "; re-arming every "
+        + std::to_string(m_plan.interval) + " s until SIGINT, SIGTERM or SIGHUP");
+    m_context.report.Say("hardware: " + m_plan.timeout.text);
+    if (!armed)
+        return Ending::BoardFailed;
+    if (!m_checks.empty()) {
+        std::string names;
+        for (const auto& check : m_checks)
+            names += (names.empty() ? "" : ", ") + check->Name();
+        m_context.report.Say("health checks: " + names + ", each within "
+            + std::to_string(m_plan.checkTimeout) + " s; re-arming stops after "
+            + FailedRounds(m_plan.maxFailures));
+    }
+    return m_rounds.Run();
+}
+
+// The traffic of a long keepalive is not kept (--trace still shows it).
+bool KeepaliveRun::Call(const BoardOperation& operation)
+{
+    m_result = m_session.Call(operation);
+    m_session.ForgetTraffic();
+    if (m_result >= 0)
+        return true;
+    m_failed = operation.name;
+    Log(Priority::Error,
+        "the board answered " + std::to_string(m_result) + " to " + operation.name);
+    return false;
+}
+
+void KeepaliveRun::Finish(Ending ending)
+{
+    Report& report = m_context.report;
+    report.Set("rearms", m_rounds.Rearms());
+    report.Set("rounds", m_rounds.Rounds());
+    report.Set("failed_rounds", m_rounds.FailedRoundCount());
+    Json names = Json::array();
+    for (const auto& check : m_checks)
+        names.push_back(check->Name());
+    report.Set("checks", names);
+    report.Set("outcome", EndingName(ending));
+    if (ending == Ending::Expired)
+        Expire();
+    StopOrLeave(ending);
+}
+
+// The board is left as the expiry left it: in bypass, or restarted.
+void KeepaliveRun::Expire()
+{
+    Report& report = m_context.report;
+    report.Set("watchdog", "expired");
+    report.Set("result", m_result);
+    report.Say("re-armed " + std::to_string(m_rounds.Rearms())
+        + " times; the watchdog expired: " + ExpiryText(m_options.action));
+    m_session.ReportState();
+    Log(Priority::Error,
+        "the watchdog expired at " + m_rounds.ExpiresAt() + ": " + ExpiryText(m_options.action));
+    WriteStatus("expired");
+    throw CommandError{kExitExpired, "the watchdog expired: the health checks failed"};
+}
+
+// Even after a failure the watchdog may be counting: stop it unless told
+// not to, or the board cannot.
+void KeepaliveRun::StopOrLeave(Ending ending)
+{
+    Report& report = m_context.report;
+    const bool canStop = CanStop(m_session);
+    const bool leaveArmed = m_options.leaveArmed || !canStop;
+    report.Set("watchdog", leaveArmed ? "armed" : "stopped");
+    const int stopResult = leaveArmed ? 0 : m_session.Call(kDisable);
+    report.Set("result", m_failed ? m_result : stopResult);
+    report.Say("re-armed " + std::to_string(m_rounds.Rearms()) + " times; watchdog "
+        + (leaveArmed ? "left armed" : "stopped")
+        + (canStop ? "" : " (this board cannot stop it)"));
+    m_session.ReportState();
+    Log(Priority::Notice,
+        std::string(ending == Ending::Stopped ? "stopped on request" : "stopping after the failure")
+            + (leaveArmed ? ": watchdog left armed, it expires at " + m_rounds.ExpiresAt() + ", "
+                        + ExpiryText(m_options.action)
+                          : (stopResult < 0 ? ": the watchdog could not be stopped"
+                                            : ": watchdog stopped")));
+    WriteStatus("stopped", leaveArmed);
+    if (m_failed)
+        CheckResult(m_result, m_failed);
+    CheckResult(stopResult, kDisable.name);
+}
+
+void KeepaliveRun::WriteStatus(const char* state, bool counting)
+{
+    if (m_options.statusFile.empty())
+        return;
+    Json status = {{"state", state}, {"rearms", m_rounds.Rearms()},
+        {"failed_rounds", m_rounds.FailedRoundCount()},
+        {"last_arm_utc", UtcTime(m_rounds.LastArm())},
+        {"expires_utc", counting ? Json(m_rounds.ExpiresAt()) : Json(nullptr)},
+        {"timeout_seconds", m_options.timeout},
+        {"hardware_seconds", m_plan.timeout.hardwareSeconds},
+        {"action", ActionName(m_options.action)}};
+    if (const BoardSimulator* simulator = m_session.Simulator())
+        status["board_state"] = ModelledStateJson(simulator->State());
+    const std::string failure = ReplaceFile(m_options.statusFile, status.dump());
+    if (!failure.empty())
+        Log(Priority::Warning, "status file " + m_options.statusFile + ": " + failure);
+}
+
+} // namespace
+
+void CheckKeepaliveOptions(Context& context)
+{
+    BoardSession session(context);
+    PlanKeepalive(context.options, session);
+}
+
+void KeepWatchdogAlive(Context& context)
+{
+    const Options& options = context.options;
+    Report& report = context.report;
+    BoardSession session(context);
+    const KeepalivePlan plan = PlanKeepalive(options, session);
+    session.AdvertiseKeepalive();
+    report.Set("action", ActionName(options.action));
+    SetTimeoutFacts(report, options.timeout, plan.timeout);
+    report.Set("interval_seconds", plan.interval);
+    if (plan.checkTimeout)
+        report.Set("check_timeout_seconds", plan.checkTimeout);
+    KeepaliveRun run(context, session, plan);
+    if (!CanStop(session) && !options.leaveArmed)
+        report.Warn("board type " + std::to_string(session.Type())
+            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
+            + run.Expiry());
+    context.console.stop.Listen();
+    run.Finish(run.Run());
+}
+
+} // namespace bypassctl

@@ -1,0 +1,101 @@
+#include "platform/Process.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <io.h>
+
+namespace bypassctl {
+namespace {
+
+// The file name of the program process runs, empty when it cannot be told.
+std::wstring ProgramOf(HANDLE process)
+{
+    wchar_t path[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameW(process, 0, path, &size))
+        return L"";
+    return std::filesystem::path(path).filename().wstring();
+}
+
+} // namespace
+
+long OwnPid() { return static_cast<long>(GetCurrentProcessId()); }
+
+// A process this account may not open (another user's service) is running:
+// only a process that exists can refuse access.
+bool IsRunning(long pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
+// A running process with this program's image name, whatever its folder.
+bool IsRunningThisProgram(long pid)
+{
+    HANDLE process = OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return false;
+    const std::wstring program = ProgramOf(process);
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT && !program.empty()
+        && _wcsicmp(program.c_str(), ProgramOf(GetCurrentProcess()).c_str()) == 0;
+    CloseHandle(process);
+    return running;
+}
+
+std::string NoPortAccessText()
+{
+    return "no port access: the PortTalk driver could not be opened (put PortTalk.sys beside "
+           "bypassctl.exe and run as administrator, or use --simulate)";
+}
+
+std::string NoProductNameText()
+{
+    return "the board reports no product name (WMI Win32_BaseBoard.Product is empty)";
+}
+
+const std::vector<std::string>* KernelWatchdogModules() { return nullptr; }
+
+std::string SystemLockDirectory()
+{
+    const char* data = std::getenv("ProgramData");
+    return data && *data ? data : "C:\\ProgramData";
+}
+
+System ThisSystem() { return System::Windows; }
+
+std::tm UtcCalendar(std::time_t when)
+{
+    std::tm utc{};
+    gmtime_s(&utc, &when);
+    return utc;
+}
+
+StdoutToStderr::StdoutToStderr(bool active)
+{
+    if (!active)
+        return;
+    std::fflush(stdout);
+    m_saved = _dup(1);
+    if (m_saved >= 0)
+        _dup2(2, 1);
+}
+
+StdoutToStderr::~StdoutToStderr()
+{
+    if (m_saved < 0)
+        return;
+    std::fflush(stdout);
+    _dup2(m_saved, 1);
+    _close(m_saved);
+}
+
+} // namespace bypassctl

@@ -1,0 +1,70 @@
+// Windows: the service manager's and the event log's calls, gathered in one
+// table of function pointers, so that tests can provoke every error branch
+// of the service commands and of the service itself; and the one handle
+// class of the service manager's handles.
+#pragma once
+
+#include <windows.h>
+
+namespace bypassctl {
+
+struct ServiceApi {
+    // Service control manager.
+    SC_HANDLE(WINAPI* OpenSCManagerW)(LPCWSTR, LPCWSTR, DWORD);
+    SC_HANDLE(WINAPI* CreateServiceW)
+    (SC_HANDLE, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD, DWORD, LPCWSTR, LPCWSTR, LPDWORD, LPCWSTR,
+        LPCWSTR, LPCWSTR);
+    SC_HANDLE(WINAPI* OpenServiceW)(SC_HANDLE, LPCWSTR, DWORD);
+    BOOL(WINAPI* ChangeServiceConfig2W)(SC_HANDLE, DWORD, LPVOID);
+    BOOL(WINAPI* ControlService)(SC_HANDLE, DWORD, LPSERVICE_STATUS);
+    BOOL(WINAPI* QueryServiceStatus)(SC_HANDLE, LPSERVICE_STATUS);
+    BOOL(WINAPI* DeleteService)(SC_HANDLE);
+    BOOL(WINAPI* CloseServiceHandle)(SC_HANDLE);
+
+    // The service process's side.
+    BOOL(WINAPI* StartServiceCtrlDispatcherW)(const SERVICE_TABLE_ENTRYW*);
+    SERVICE_STATUS_HANDLE(WINAPI* RegisterServiceCtrlHandlerExW)
+    (LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID);
+    BOOL(WINAPI* SetServiceStatus)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
+
+    // The event log and its source's registration.
+    BOOL(WINAPI* ReportEventW)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
+    LSTATUS(WINAPI* RegSetKeyValueW)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPCVOID, DWORD);
+    LSTATUS(WINAPI* RegDeleteKeyW)(HKEY, LPCWSTR);
+
+    // This program's path, and keepalive's wait for the stop.
+    DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
+    DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
+};
+
+// Installs api as the table the service commands call (nullptr restores the
+// real one) and answers the one it replaces.
+const ServiceApi* SetServiceApi(const ServiceApi* api);
+
+// The table the service code calls through: the real one unless replaced.
+const ServiceApi& ServiceCalls();
+
+// A handle of the service manager, closed when it goes.
+class ScHandle {
+public:
+    explicit ScHandle(SC_HANDLE handle = nullptr)
+        : m_handle(handle)
+    {
+    }
+    ~ScHandle() { Reset(nullptr); }
+    ScHandle(const ScHandle&) = delete;
+    ScHandle& operator=(const ScHandle&) = delete;
+    void Reset(SC_HANDLE handle)
+    {
+        if (m_handle)
+            ServiceCalls().CloseServiceHandle(m_handle);
+        m_handle = handle;
+    }
+    SC_HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+private:
+    SC_HANDLE m_handle;
+};
+
+} // namespace bypassctl

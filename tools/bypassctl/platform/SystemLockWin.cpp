@@ -1,0 +1,51 @@
+#include "platform/SystemLock.h"
+
+#include "platform/Files.h"
+#include "platform/Process.h"
+
+#include <windows.h>
+
+#include <fstream>
+
+namespace bypassctl {
+namespace {
+
+HANDLE Mutex(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+} // namespace
+
+SystemLock::SystemLock(const std::string& path, bool simulated)
+    : m_path(path)
+    , m_handle(reinterpret_cast<std::intptr_t>(CreateMutexA(nullptr, FALSE,
+          simulated ? "Local\\bypassctl-simulated-board" : "Global\\bypassctl-board")))
+{
+}
+
+SystemLock::~SystemLock()
+{
+    if (m_handle)
+        CloseHandle(Mutex(m_handle));
+}
+
+// A mutex this process may not open (made by an administrator's process)
+// is no lock to wait for: without those rights there is no port access
+// either, and that is what the command reports.
+long SystemLock::Take(std::chrono::milliseconds wait)
+{
+    if (!m_handle)
+        return 0;
+    const DWORD waited = WaitForSingleObject(Mutex(m_handle), static_cast<DWORD>(wait.count()));
+    // An abandoned mutex was held by a process that ended: it is ours now.
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+        return ReadPid(m_path);
+    std::ofstream(m_path) << OwnPid() << '\n';
+    return 0;
+}
+
+void SystemLock::Release()
+{
+    if (m_handle)
+        ReleaseMutex(Mutex(m_handle));
+}
+
+} // namespace bypassctl
