@@ -1,5 +1,7 @@
 #include "TextConv.h"
 
+#include "framework/CatalogueText.h"
+
 #include <cstddef>
 #include <cstring>
 #include <streambuf>
@@ -14,7 +16,7 @@ namespace bypassctl {
 
 #if defined(_WIN32)
 
-std::string GbkToUtf8(const std::string& gbk)
+std::string ConvertGbk(const std::string& gbk)
 {
     if (gbk.empty())
         return {};
@@ -130,7 +132,7 @@ ConsoleText::ConsoleText(std::ostream& stream, bool /*error*/)
 {
 }
 
-std::string GbkToUtf8(const std::string& gbk)
+std::string ConvertGbk(const std::string& gbk)
 {
     iconv_t converter = iconv_open("UTF-8", "GBK");
     if (converter == reinterpret_cast<iconv_t>(-1))
@@ -156,6 +158,12 @@ std::string GbkToUtf8(const std::string& gbk)
 }
 
 #endif
+
+std::string GbkToUtf8(const std::string& gbk)
+{
+    const char* carried = bypass::CatalogueTextUtf8(gbk.c_str());
+    return carried ? carried : ConvertGbk(gbk);
+}
 
 ConsoleText::~ConsoleText()
 {
