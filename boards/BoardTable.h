@@ -2,16 +2,19 @@
 // 5003; -1, "identify", is a request and not a board). Each row says what
 // the rest of the project needs to know about a board: the product name the
 // catalogue matches, the tool class and how to build it, how its watchdog
-// takes a timeout, what its watchdog operations really do, its relay
-// segments and every port its tool touches. The factory, the command-line
-// tool, the simulator and the driver's allow-list tests read it; a new board
-// is a new row here plus a class holding what differs.
+// takes a timeout, what its watchdog operations and its bypass switching
+// really do to the watchdog, its relay segments and every port its tool
+// touches. Every row names its fields (boards/BoardTable.cpp; a family's
+// shared facts are in boards/BoardFamilies.cpp). The factory, the
+// command-line tool, the simulator and the driver's allow-list tests read
+// it; a new board is a new row plus a class holding what differs.
 #pragma once
 
 #include "boards/WatchdogReadback.h"
 
 #include <climits>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CBypassTool;
@@ -46,6 +49,24 @@ struct WatchdogStep {
     const char* what; // a short description of the sequence's effect
 };
 
+// What switching the bypass on or off does to the watchdog, read from the
+// board's sequence: on these boards relays and watchdog are coupled.
+enum class BypassWatchdogEffect {
+    None,                // leaves the watchdog as it was
+    Stops,               // stops the watchdog
+    StopsBypassWatchdog, // stops the watchdog whose expiry bypasses; the
+                         // restart watchdog of another chip counts on
+    ForcesExpiry,        // forces an expiry of the armed watchdog: its action
+                         // follows at once, a restart where armed for restart
+    ArmsShortWatchdog,   // arms a short watchdog whose expiry joins the ports:
+                         // the join is pending until it runs out
+};
+
+struct BypassStep {
+    BypassWatchdogEffect effect;
+    const char* what; // a short description of the sequence's effect
+};
+
 // Widths (in bytes, as bits of a mask) and directions of port accesses.
 enum : std::uint8_t { kWidth8 = 1, kWidth16 = 2, kWidth32 = 4 };
 enum : std::uint8_t { kPortRead = 1, kPortWrite = 2 };
@@ -77,9 +98,15 @@ struct BoardRow {
     int (*timeoutValue)(int seconds);
 
     RestartExpiry restart;
+    // Where restart is CodeAsSeconds: the register that gets the code.
+    const char* restartReceiver = nullptr;
     WatchdogStep enableWdt;
     bool enableSendsStoredTimeout; // EnableWDT gives the hardware m_nTimeoutSecond
     WatchdogStep disableWdt;
+
+    // What EnableBypass and DisableBypass do to the watchdog.
+    BypassStep bypassOn;
+    BypassStep bypassOff;
 
     unsigned segments; // relay segments the board switches
     std::vector<PortUse> ports;
@@ -94,6 +121,10 @@ struct BoardRow {
     // writes no register, and the watchdog's device. Null elsewhere.
     int (*selectedDevice)() = nullptr;
     int watchdogDevice = -1;
+
+    // The text GetCurDesc gives, in words; empty for text the board does not
+    // give. Null where the board gives no text.
+    std::string (*descriptionInWords)(const char* description) = nullptr;
 };
 
 // Every row, in catalogue order.
@@ -101,6 +132,10 @@ const std::vector<BoardRow>& BoardTable();
 
 // The row of type, or null when no board has that type.
 const BoardRow* FindBoard(int type);
+
+// What switching the bypass on (on set) or off does to the watchdog of
+// board type: nothing on a type without a row.
+BypassStep BypassWatchdogStep(int type, bool on);
 
 // What the hardware gets for a number of seconds: the byte or code the tool
 // writes and the seconds it stands for (a code stands for a step of seconds:

@@ -1,6 +1,7 @@
 #include "framework/BypassInfo.h"
 
 #include "framework/BaseboardQuery.h"
+#include "framework/CatalogueText.h"
 
 #include <cstddef>
 #include <cstring>
@@ -30,7 +31,7 @@ static_assert(offsetof(bypass_info, extra2) == 200, "extra2 at 200");
 
 extern "C" {
 
-BYPASSTOOL_API bypass_info g_bypass_info_array[16] = {
+BYPASSTOOL_API bypass_info g_bypass_info_array[BYPASS_INFO_ROWS] = {
     {-1, "BY_MAINBOARD", AUTO_SELECT, AUTO_SELECT, 8, 0},
     {0, "NULL", NO_BYPASS, NO_BYPASS, 1, 0},
     {1, "i845GV-W83627HF", "1045" PLATFORM, "A1", 1, 1},
@@ -49,7 +50,7 @@ BYPASSTOOL_API bypass_info g_bypass_info_array[16] = {
     {5001, "Luna Pier CRB", "D525-LW" LIHUA PLATFORM, "D525-LW", 2, 2},
 };
 
-BYPASSTOOL_API int g_bypass_info_count = 16;
+BYPASSTOOL_API int g_bypass_info_count = BYPASS_INFO_ROWS;
 
 BYPASSTOOL_API bypass_info* find_bypass_info(int type)
 {
@@ -67,7 +68,7 @@ BYPASSTOOL_API int GetHostBypassType(void)
     const std::string product = bypass::ReadBaseboardProduct();
     if (product.empty())
         return -1;
-    for (int i = 0; i < g_bypass_info_count && i < 16; ++i) {
+    for (int i = 0; i < g_bypass_info_count && i < BYPASS_INFO_ROWS; ++i) {
         const bypass_info& row = g_bypass_info_array[i];
         if (row.board_name[0] != '\0' && product == row.board_name)
             return row.type;
@@ -76,3 +77,45 @@ BYPASSTOOL_API int GetHostBypassType(void)
 }
 
 } // extern "C"
+
+namespace bypass {
+namespace {
+
+// The catalogue's Chinese text and its UTF-8 form, which programs print: a
+// system may have no GBK converter (appliance images often strip glibc's
+// gconv modules). Text without Chinese is the same in both.
+struct TextForms {
+    const char* gbk;
+    const char* utf8;
+};
+constexpr TextForms kUtf8Forms[] = {
+    {AUTO_SELECT, "智能选择BYPASS"},
+    {NO_BYPASS, "没有BYPASS"},
+    {"1045" PLATFORM, "1045平台"},
+    {"Q35" PLATFORM, "Q35平台"},
+    {"945GM-MS" MSI PLATFORM, "945GM-MS(微星)平台"},
+    {"D525-NEXCOM" NEXCOM PLATFORM, "D525-NEXCOM(新汉)平台"},
+    {"945GC-MS" MSI PLATFORM, "945GC-MS(微星)平台"},
+    {"G41-MS" MSI PLATFORM, "G41-MS(微星)平台"},
+    {"G41-NEXCOM" NEXCOM PLATFORM, "G41-NEXCOM(新汉)平台"},
+    {"G41-NEXCOM2" NEXCOM PLATFORM, "G41-NEXCOM2(新汉)平台"},
+    {"H61-MS" MSI PLATFORM, "H61-MS(微星)平台"},
+    {"H61-LANXUS" LANXUS PLATFORM, "H61-LANXUS(联智通达)平台"},
+    {"D525-LANXUS" LANXUS PLATFORM, "D525-LANXUS(联智通达)平台"},
+    {"G41-LS" LIHUA PLATFORM, "G41-LS(立华)平台"},
+    {"D525-MS" MSI PLATFORM, "D525-MS(微星)平台"},
+    {"D525-LW" LIHUA PLATFORM, "D525-LW(立华)平台"},
+};
+
+} // namespace
+
+const char* CatalogueTextUtf8(const char* gbk)
+{
+    for (const TextForms& text : kUtf8Forms) {
+        if (std::strcmp(text.gbk, gbk) == 0)
+            return text.utf8;
+    }
+    return nullptr;
+}
+
+} // namespace bypass

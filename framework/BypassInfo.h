@@ -28,11 +28,14 @@ struct bypass_info {
     int extra2;
 };
 
-// The catalogue: 16 rows, and the number of rows GetHostBypassType searches.
-BYPASSTOOL_API extern struct bypass_info g_bypass_info_array[16];
+// The number of catalogue rows.
+enum { BYPASS_INFO_ROWS = 16 };
+
+// The catalogue, and the number of rows GetHostBypassType searches.
+BYPASSTOOL_API extern struct bypass_info g_bypass_info_array[BYPASS_INFO_ROWS];
 BYPASSTOOL_API extern int g_bypass_info_count;
 
-// The first of the 16 rows holding type, or null when none does.
+// The first of the catalogue rows holding type, or null when none does.
 BYPASSTOOL_API struct bypass_info* find_bypass_info(int type);
 
 // The type of the board the library runs on, found by its mainboard product

@@ -94,9 +94,7 @@ int bypass_catalogue_count(void) { return g_bypass_info_count; }
 
 const struct bypass_info* bypass_catalogue_row(int index)
 {
-    constexpr int kRows
-        = static_cast<int>(sizeof g_bypass_info_array / sizeof g_bypass_info_array[0]);
-    if (index < 0 || index >= g_bypass_info_count || index >= kRows)
+    if (index < 0 || index >= g_bypass_info_count || index >= BYPASS_INFO_ROWS)
         return nullptr;
     return &g_bypass_info_array[index];
 }

@@ -212,6 +212,9 @@ protected:
 
 // D525-NEXCOM: the same logic, and an IT87 whose watchdog restarts the system.
 // The state shown is the logic's watchdog while it runs, else the chip's.
+// Port 0xF3 runs the logic's watchdog only in the armed state (bits 7-6 =
+// 11), as on the G41-NEXCOM boards, whose normal state is "watchdog off":
+// bypass off (0x81) and on (0x41) stop it. The chip's watchdog counts on.
 class D525NexcomBoard : public NexcomBoard {
 public:
     D525NexcomBoard()

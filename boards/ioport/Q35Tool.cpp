@@ -22,6 +22,7 @@ constexpr unsigned kPulseEdgeMs = 100;
 // Settling time between stopping the watchdog and moving the relays.
 constexpr unsigned kRelaySettleMs = 5;
 
+// The pulse pin: bit 7 of the chip's GPIO set 2, whose data port is 0xA21.
 constexpr std::uint16_t kPulsePort = 0xA21;
 constexpr std::uint8_t kPulseBit = 0x80;
 
@@ -67,7 +68,7 @@ void CQ35BypassTool::ResetWDT()
     WriteWatchdogDevice(sio, kWatchdogControl, 0x00);
     // bit 7 of GPIO set 2 is the pulse pin: a pulled-up simple-I/O output
     for (std::uint8_t reg : {kPinFunctionSet2, kSimpleIoSet2, kPullUpSet2, kOutputEnableSet2})
-        WriteWatchdogDevice(sio, reg, ReadWatchdogDevice(sio, reg) | 0x80);
+        WriteWatchdogDevice(sio, reg, ReadWatchdogDevice(sio, reg) | kPulseBit);
     SetPulsePin(true);
     SetPulsePin(false);
     SetPulsePin(true);

@@ -28,6 +28,13 @@ constexpr std::uint8_t kOutputLines8 = 0x40;
 constexpr std::uint8_t kOutputLines24 = 0x29;
 constexpr std::uint8_t kOutputLines40 = 0x0E;
 
+// The bypass arming's routing of the timeout to the relay line: pins 0, 1,
+// 6 and 7 of the Super I/O's GPIO set 4 take their GPIO function, pin 0
+// pulled up, and SMI# goes out on the pin the board wires to its relay logic.
+constexpr std::uint8_t kSet4GpioPins = 0xC3;
+constexpr std::uint8_t kSet4PullUps = 0x01;
+constexpr std::uint8_t kSmiPinToRelays = 0x21;
+
 // Only use select and direction change here; no level is written.
 void InitRelayLines()
 {
@@ -59,10 +66,10 @@ const LanxusBoard kBoard = {
     {
         {kWatchdogControl, kReloadOnCirInterrupt},
         {kWatchdogConfig, kCountInSeconds},
-        {kPinFunctionSet4, 0xC3},
-        {kPullUpSet4, 0x01},
-        {kSmiControl2, 0x44},
-        {kSmiPinMapping, 0x21},
+        {kPinFunctionSet4, kSet4GpioPins},
+        {kPullUpSet4, kSet4PullUps},
+        {kSmiControl2, kSmiControlToRelays},
+        {kSmiPinMapping, kSmiPinToRelays},
         {kWatchdogTimeoutLow, 0x00},
         {kWatchdogTimeoutHigh, 0x00},
     },

@@ -89,6 +89,8 @@ void SetRelays(int nBypass)
 
 // Expiry is routed to the relay controller through the SMI# control and
 // pin mapping registers; a restart arming clears them.
+constexpr std::uint8_t kSmiPinToRelays = 0x13;
+
 const LanxusBoard kBoard = {
     {
         {kWatchdogControl, 0x00},
@@ -101,8 +103,8 @@ const LanxusBoard kBoard = {
         {kWatchdogConfig, kCountInSeconds},
         {kWatchdogTimeoutLow, 0x00},
         {kWatchdogTimeoutHigh, 0x00},
-        {kSmiControl2, 0x44},
-        {kSmiPinMapping, 0x13},
+        {kSmiControl2, kSmiControlToRelays},
+        {kSmiPinMapping, kSmiPinToRelays},
     },
     {
         {kWatchdogControl, 0x00},

@@ -11,6 +11,10 @@
 
 namespace bypass {
 
+// Both boards route the watchdog's timeout to their relay logic as SMI#:
+// this SMI# control (register 0xF1) with a board's pin mapping (0xF4).
+constexpr std::uint8_t kSmiControlToRelays = 0x44;
+
 // One write to a register of the watchdog's logical device.
 struct IteRegisterWrite {
     std::uint8_t reg;

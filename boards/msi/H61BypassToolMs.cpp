@@ -6,6 +6,7 @@
 #include "portio/PortBackend.h"
 
 #include <cstdio>
+#include <string>
 
 using namespace bypass;
 
@@ -14,6 +15,9 @@ namespace {
 constexpr std::uint8_t kWdtDevice = 0x07;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
+// 0xF0 bits 7 and 0, set together when arming and cleared together when
+// stopping; bit 7 lets the timeout out to its pin on Fintek-style chips.
+constexpr std::uint8_t kModeArmed = 0x81;
 constexpr std::uint8_t kEnabled = 0x20; // 0xF5 bit 5
 constexpr std::uint8_t kExpired = 0x40; // 0xF5 bit 6
 
@@ -52,15 +56,16 @@ bool WdtExpired() { return (MsiSioRead(kRegWdtControl) & kExpired) != 0; }
 
 void StopWdt()
 {
-    ModifyRegister(kRegWdtMode, 0x81, 0x00);
+    ModifyRegister(kRegWdtMode, kModeArmed, 0x00);
     // disable, and write the expiry status bit back as 1
     ModifyRegister(kRegWdtControl, kEnabled, kExpired);
 }
 
 void ArmWdt(std::uint8_t nTimeout)
 {
-    ModifyRegister(kRegWdtMode, 0x00, 0x81);
-    ModifyRegister(kRegWdtControl, 0x00, 0x60);
+    ModifyRegister(kRegWdtMode, 0x00, kModeArmed);
+    // enable, and write the expiry status bit as 1
+    ModifyRegister(kRegWdtControl, 0x00, kEnabled | kExpired);
     MsiSioWrite(kMsiRegCounter, nTimeout);
 }
 
@@ -166,4 +171,20 @@ void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)
         counter = MsiSioRead(kMsiRegCounter);
     }
     std::sprintf(pszDesc, "0xf0=%x,0xf5=%x,0xf6=%x", mode, control, counter);
+}
+
+std::string bypass::H61MsDescriptionInWords(const char* description)
+{
+    unsigned mode = 0, control = 0, counter = 0;
+    char end = 0;
+    if (std::sscanf(description, "0xf0=%x,0xf5=%x,0xf6=%x%c", &mode, &control, &counter, &end) != 3)
+        return "";
+    const char* routing = (mode & kModeArmed) == kModeArmed ? "armed (0xF0 bits 7 and 0 set)"
+        : (mode & kModeArmed) == 0                          ? "not armed (0xF0 bits 7 and 0 clear)"
+                                   : "half armed (0xF0 bits 7 and 0 differ)";
+    return std::string(routing)
+        + ((control & kEnabled) ? ", watchdog enabled (0xF5 bit 5 set)"
+                                : ", watchdog disabled (0xF5 bit 5 clear)")
+        + ((control & kExpired) ? ", expired (0xF5 bit 6 set)" : ", not expired (0xF5 bit 6 clear)")
+        + ", count " + std::to_string(counter) + " (0xF6)";
 }

@@ -5,6 +5,8 @@
 
 #include "boards/msi/MsiSioTool.h"
 
+#include <string>
+
 class C_H61_BypassTool_MS : public CMsiSioBypassTool {
 public:
     explicit C_H61_BypassTool_MS(int nBypassType);
@@ -26,5 +28,8 @@ struct WatchdogReadback;
 // one pass through configuration mode that writes only the device
 // selection and puts back the device it found selected.
 WatchdogReadback H61MsReadWatchdog();
+
+// GetCurDesc's "0xf0=81,0xf5=60,0xf6=5" in words; empty for any other text.
+std::string H61MsDescriptionInWords(const char* description);
 
 } // namespace bypass

@@ -26,10 +26,11 @@ static const char* TakeTrace(void)
 static void CheckCatalogue(void)
 {
     const struct bypass_info* row = bypass_catalogue_row(7);
-    Check(bypass_catalogue_count() == 16, "16 catalogue rows");
+    Check(bypass_catalogue_count() == BYPASS_INFO_ROWS, "every catalogue row");
     Check(sizeof(struct bypass_info) == 204, "a row is 204 bytes");
     Check(row && row->type == 6 && strcmp(row->board_name, "MS-96E3") == 0, "row 7 is MS-96E3");
-    Check(bypass_catalogue_row(16) == NULL && bypass_catalogue_row(-1) == NULL, "no row 16 or -1");
+    Check(bypass_catalogue_row(BYPASS_INFO_ROWS) == NULL && bypass_catalogue_row(-1) == NULL,
+        "no row past the last or before the first");
 }
 
 static void CheckG41Nexcom(void)

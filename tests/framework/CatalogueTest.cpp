@@ -19,7 +19,7 @@ struct Row {
     int extra2;
 };
 
-const Row kExpected[16] = {
+const Row kExpected[BYPASS_INFO_ROWS] = {
     {-1, "BY_MAINBOARD", "智能选择BYPASS", "智能选择BYPASS", 8, 0},
     {0, "NULL", "没有BYPASS", "没有BYPASS", 1, 0},
     {1, "i845GV-W83627HF", "1045平台", "A1", 1, 1},
@@ -38,20 +38,24 @@ const Row kExpected[16] = {
     {5001, "Luna Pier CRB", "D525-LW(立华)平台", "D525-LW", 2, 2},
 };
 
-// The text of a field as UTF-8; the bytes after the text must all be zero.
+// The text of a field as UTF-8; the bytes after the text must all be zero,
+// and the UTF-8 form the catalogue carries must be what a GBK converter
+// makes of the bytes.
 std::string TextOf(const char (&field)[64])
 {
     const std::string bytes(field, sizeof field);
     const std::size_t end = bytes.find('\0');
     EXPECT_EQ(bytes.find_first_not_of('\0', end), std::string::npos)
         << "bytes after " << bytes.substr(0, end);
-    return bypassctl::GbkToUtf8(bytes.substr(0, end));
+    const std::string text = bypassctl::GbkToUtf8(bytes.substr(0, end));
+    EXPECT_EQ(text, bypassctl::ConvertGbk(bytes.substr(0, end)));
+    return text;
 }
 
-TEST(Catalogue, HoldsSixteenRowsWithGbkTextAndZeroPadding)
+TEST(Catalogue, HoldsItsRowsWithGbkTextAndZeroPadding)
 {
-    EXPECT_EQ(g_bypass_info_count, 16);
-    for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(g_bypass_info_count, BYPASS_INFO_ROWS);
+    for (int i = 0; i < BYPASS_INFO_ROWS; ++i) {
         const bypass_info& row = g_bypass_info_array[i];
         const Row& want = kExpected[i];
         EXPECT_EQ(row.type, want.type) << "row " << i;
@@ -63,7 +67,7 @@ TEST(Catalogue, HoldsSixteenRowsWithGbkTextAndZeroPadding)
         // A host that lowers the count shortens only the search by name.
         g_bypass_info_count = 3;
         EXPECT_EQ(find_bypass_info(want.type), &row);
-        g_bypass_info_count = 16;
+        g_bypass_info_count = BYPASS_INFO_ROWS;
     }
     // GBK, not UTF-8: "平台" is C6BD CCA8.
     EXPECT_STREQ(g_bypass_info_array[2].description, "1045\xC6\xBD\xCC\xA8");
@@ -78,19 +82,20 @@ std::string ScriptedProduct() { return g_product; }
 // without a name never match, and the host's count may exceed the table.
 TEST(Catalogue, IdentifiesTheHostAmongTheRowsTheHostCounts)
 {
+    constexpr int kAll = BYPASS_INFO_ROWS;
     const struct {
         int count;
         const char* product;
         int type;
     } kCases[] = {
-        {16, "MS-96E3", 6},
-        {16, "Luna Pier CRB", 5001},
-        {16, "MS-96D9", 5002},
-        {16, "ms-96e3", -1},
-        {16, "MS-96E3 ", -1},
-        {16, "MS-96E", -1},
-        {16, "", -1},
-        {16, "NULL", 0},
+        {kAll, "MS-96E3", 6},
+        {kAll, "Luna Pier CRB", 5001},
+        {kAll, "MS-96D9", 5002},
+        {kAll, "ms-96e3", -1},
+        {kAll, "MS-96E3 ", -1},
+        {kAll, "MS-96E", -1},
+        {kAll, "", -1},
+        {kAll, "NULL", 0},
         {7, "MS-96E3", -1},
         {8, "MS-96E3", 6},
         {0, "NULL", -1},
@@ -102,7 +107,7 @@ TEST(Catalogue, IdentifiesTheHostAmongTheRowsTheHostCounts)
         g_product = c.product;
         EXPECT_EQ(GetHostBypassType(), c.type) << c.count << " rows, " << c.product;
     }
-    g_bypass_info_count = 16;
+    g_bypass_info_count = BYPASS_INFO_ROWS;
     bypass::SetProductNameSource(previous);
 }
 

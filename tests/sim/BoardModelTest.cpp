@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -127,6 +128,47 @@ TEST(BoardModels, BypassWatchdogExpiryAndStop)
         a.Do("kick-bypass");
         a.Do("disable-wdt");
         EXPECT_EQ(a.board->Watchdog().running, row.disableWdt.effect == WatchdogEffect::Nothing);
+    }
+}
+
+// What switching the bypass does to an armed watchdog, against the row:
+// armed for bypass, and for restart where the board can choose restart.
+TEST(BoardModels, BypassSwitchingDoesToTheWatchdogWhatTheRowSays)
+{
+    using E = BypassWatchdogEffect;
+    for (const BoardRow& row : BoardTable()) {
+        const bool choosesRestart
+            = row.restart == RestartExpiry::Armed || row.restart == RestartExpiry::CodeAsSeconds;
+        for (const char* arming : {"arm-bypass-30", "arm-restart-30"}) {
+            const bool restart = arming[4] == 'r';
+            if (restart && !choosesRestart)
+                continue;
+            for (const bool on : {true, false}) {
+                SCOPED_TRACE("type " + std::to_string(row.type) + ", " + arming + ", bypass "
+                    + (on ? "on" : "off"));
+                Appliance a(row.type);
+                a.Do("init");
+                a.Do(arming);
+                const WatchdogState armed = a.board->Watchdog();
+                a.Do(on ? "enable-bypass" : "disable-bypass");
+                const WatchdogState after = a.board->Watchdog();
+                const E effect = on ? row.bypassOn.effect : row.bypassOff.effect;
+                const bool keeps
+                    = effect == E::None || (effect == E::StopsBypassWatchdog && restart);
+                if (keeps) {
+                    EXPECT_EQ(std::tuple(after.running, after.action, after.seconds),
+                        std::tuple(armed.running, armed.action, armed.seconds));
+                } else {
+                    EXPECT_EQ(after.running, effect == E::ArmsShortWatchdog);
+                }
+                EXPECT_EQ(a.board->Restarts(), effect == E::ForcesExpiry && restart ? 1u : 0u);
+                if (effect != E::ArmsShortWatchdog)
+                    continue;
+                EXPECT_EQ(a.State(), std::string(row.segments, 'N') + ", bypass in 1 s");
+                a.Do("wait-1000");
+                EXPECT_EQ(a.State(), std::string(row.segments, 'B') + ", stopped");
+            }
+        }
     }
 }
 

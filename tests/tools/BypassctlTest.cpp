@@ -236,7 +236,11 @@ const Row kRows[] = {
     // The restart watchdog's chip counts the code in seconds.
     {{"wdt", "arm", "--simulate", "4", "--action", "restart", "--timeout", "30"}, 0,
         "watchdog armed: 5 s on the hardware (30 s asked), expiry restarts the system",
-        {{"/hardware_seconds", 5}, {"/board_state/watchdog/seconds_left", 5}}},
+        {{"/hardware_seconds", 5}, {"/board_state/watchdog/seconds_left", 5},
+            {"/hardware", "Super I/O register 0x73 = code 5, which the chip counts as 5 s"}}},
+    // The IT87's count of seconds on the Q35 board.
+    {{"wdt", "arm", "--simulate", "2", "--action", "bypass", "--timeout", "30"}, 0,
+        "hardware: Super I/O register 0x73 = 0x1E (30 s)", {}},
     // Port 0xF2 is 0 at power-on: bypass expiry, code 3, which counts 8 s.
     {{"wdt", "arm", "--simulate", "1", "--action", "restart", "--timeout", "10"}, 0,
         "watchdog armed: 8 s on the hardware (10 s asked), expiry restarts the system",

@@ -14,9 +14,6 @@ using bypass::BoardRow;
 using bypass::RestartExpiry;
 using bypass::TimeoutForm;
 
-// The D525-NEXCOM board's restart watchdog: the IT87's count, set to seconds.
-constexpr const char* kRestartCounter = "Super I/O register 0x73";
-
 std::string Hex(unsigned value)
 {
     char text[8];
@@ -73,7 +70,7 @@ TimeoutVerdict Accept(const BoardRow& row, bool restart, int seconds)
     const std::string code = "code " + std::to_string(hardware.written);
     if (CountsCodeAsSeconds(row, restart))
         return {true,
-            std::string(kRestartCounter) + " = " + code + ", which the chip counts as "
+            std::string(row.restartReceiver) + " = " + code + ", which the chip counts as "
                 + std::to_string(hardware.written) + " s",
             hardware.written};
     if (row.form == TimeoutForm::SecondsByte)

@@ -12,24 +12,6 @@
 namespace bypassctl {
 namespace {
 
-// The H61-MS board's description, "0xf0=81,0xf5=60,0xf6=5", in words; empty
-// for any other text.
-std::string DescriptionInWords(const char* description)
-{
-    unsigned f0 = 0, f5 = 0, f6 = 0;
-    char end = 0;
-    if (std::sscanf(description, "0xf0=%x,0xf5=%x,0xf6=%x%c", &f0, &f5, &f6, &end) != 3)
-        return "";
-    const char* routing = (f0 & 0x81) == 0x81 ? "armed (0xF0 bits 7 and 0 set)"
-        : (f0 & 0x81) == 0                    ? "not armed (0xF0 bits 7 and 0 clear)"
-                                              : "half armed (0xF0 bits 7 and 0 differ)";
-    return std::string(routing)
-        + ((f5 & 0x20) ? ", watchdog enabled (0xF5 bit 5 set)"
-                       : ", watchdog disabled (0xF5 bit 5 clear)")
-        + ((f5 & 0x40) ? ", expired (0xF5 bit 6 set)" : ", not expired (0xF5 bit 6 clear)")
-        + ", count " + std::to_string(f6) + " (0xF6)";
-}
-
 Json Optional(const std::optional<long>& value) { return value ? Json(*value) : Json(nullptr); }
 
 // What the watchdog's chip tells, where the board's row knows how to ask.
@@ -94,7 +76,9 @@ void ShowStatus(Context& context)
     report.Set("watchdog_supported", watchdog);
     report.Set("timeout_seconds", seconds);
     report.Set("description", description[0] ? Json(description) : Json(nullptr));
-    const std::string words = DescriptionInWords(description);
+    const bypass::BoardRow* row = bypass::FindBoard(session.Type());
+    const std::string words
+        = row && row->descriptionInWords ? row->descriptionInWords(description) : "";
     report.Set("description_words", words.empty() ? Json(nullptr) : Json(words));
     report.Say(std::string("watchdog: ") + (watchdog ? "supported" : "none this tool drives"));
     report.Say("stored timeout: " + std::to_string(seconds) + " s (the tool's own value)");

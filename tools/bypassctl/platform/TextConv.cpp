@@ -1,6 +1,14 @@
 #include "platform/TextConv.h"
 
+#include "framework/CatalogueText.h"
+
 namespace bypassctl {
+
+std::string GbkToUtf8(const std::string& gbk)
+{
+    const char* carried = bypass::CatalogueTextUtf8(gbk.c_str());
+    return carried ? carried : ConvertGbk(gbk);
+}
 
 ConsoleText::~ConsoleText()
 {

@@ -7,9 +7,15 @@
 
 namespace bypassctl {
 
-// The catalogue's GBK (code page 936) bytes as UTF-8. Bytes that are not
-// valid GBK come out as '?', so a damaged row still prints.
+// The catalogue's GBK (code page 936) bytes as UTF-8: the catalogue's own
+// text from the UTF-8 form it carries, so that it prints on a system
+// without a GBK converter; other bytes as ConvertGbk gives them.
 std::string GbkToUtf8(const std::string& gbk);
+
+// GBK bytes through the system's converter (iconv, or code page 936 on
+// Windows). Bytes that are not valid GBK come out as '?', so a damaged row
+// still prints; without a converter the bytes come out as they are.
+std::string ConvertGbk(const std::string& gbk);
 
 // Columns the UTF-8 text takes on a terminal: CJK characters take two.
 std::size_t DisplayWidth(const std::string& utf8);

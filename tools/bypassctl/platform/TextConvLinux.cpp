@@ -9,7 +9,7 @@ ConsoleText::ConsoleText(std::ostream& stream, bool /*error*/)
 {
 }
 
-std::string GbkToUtf8(const std::string& gbk)
+std::string ConvertGbk(const std::string& gbk)
 {
     iconv_t converter = iconv_open("UTF-8", "GBK");
     if (converter == reinterpret_cast<iconv_t>(-1))

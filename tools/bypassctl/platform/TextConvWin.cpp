@@ -9,7 +9,7 @@
 
 namespace bypassctl {
 
-std::string GbkToUtf8(const std::string& gbk)
+std::string ConvertGbk(const std::string& gbk)
 {
     constexpr unsigned kGbk = 936;
     return Narrow(Widen(gbk, kGbk));
