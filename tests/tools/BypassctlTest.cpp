@@ -124,7 +124,9 @@ const Row kRows[] = {
     {{"keepalive", "--help"}, 0, "Exit codes: 0 done; 2 bad usage", {}},
     {{"wdt", "stop", "--help"}, 0, "Global options (before or after the command):\n  --version",
         {}},
-    {{"--version"}, 0, "bypassctl 1.", {}},
+    // --version and --help honour --json: one object with the text.
+    {{"--version"}, 0, "bypassctl 1.", {{"/command", nullptr}}},
+    {{"wdt", "--help"}, 0, "drive the watchdog", {{"/command", "wdt"}}},
     // With a board, a timed command's help gives its timeouts.
     {{"keepalive", "--help", "--simulate", "4"}, 0, "board type 4 (D525-NEXCOM): 1 to 64 seconds;",
         {}},

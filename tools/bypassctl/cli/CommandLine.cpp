@@ -183,7 +183,10 @@ int CommandLine::Answer(
     const bool version = dynamic_cast<const CLI::CallForVersion*>(&request) != nullptr;
     Report report(console, true);
     report.Set("command", Reached());
-    report.Set(version ? "version" : "help", out.str() + err.str());
+    std::string text = out.str() + err.str();
+    if (version && !text.empty() && text.back() == '\n')
+        text.pop_back();
+    report.Set(version ? "version" : "help", text);
     return code == 0 ? report.Done() : report.Fail(ExitCode(code), "");
 }
 

@@ -268,7 +268,7 @@ void KeepaliveRun::WriteStatus(const char* state, bool counting)
         {"action", ActionName(m_options.action)}};
     if (const BoardSimulator* simulator = m_session.Simulator())
         status["board_state"] = ModelledStateJson(simulator->State());
-    const std::string failure = ReplaceFile(m_options.statusFile, status.dump());
+    const std::string failure = WriteFileAtomically(m_options.statusFile, status.dump());
     if (!failure.empty())
         Log(Priority::Warning, "status file " + m_options.statusFile + ": " + failure);
 }

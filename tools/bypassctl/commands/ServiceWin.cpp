@@ -193,7 +193,7 @@ void InstallService(Context& context)
     const std::wstring commandLine = ServiceCommandLine(context.options.arguments);
     ScHandle manager(OpenManager("service install", SC_MANAGER_CREATE_SERVICE));
     ScHandle service(ServiceCalls().CreateServiceW(manager.Get(), kServiceName, kDisplayName,
-        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+        SERVICE_ALL_ACCESS, kOwnProcessService, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
         commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!service) {
         const DWORD error = GetLastError();

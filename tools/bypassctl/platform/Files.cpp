@@ -50,7 +50,7 @@ long ReadPid(const std::string& path)
     return ReadPidText(path, text) ? ParsePid(text) : -1;
 }
 
-std::string ReplaceFile(const std::string& path, const std::string& text)
+std::string WriteFileAtomically(const std::string& path, const std::string& text)
 {
     const std::string temporary = path + ".tmp";
     {

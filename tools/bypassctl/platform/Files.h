@@ -19,6 +19,6 @@ long ReadPid(const std::string& path);
 
 // Readers of the file never see half of it: the new text replaces the old
 // in one rename. Answers why it failed, empty when it did not.
-std::string ReplaceFile(const std::string& path, const std::string& text);
+std::string WriteFileAtomically(const std::string& path, const std::string& text);
 
 } // namespace bypassctl

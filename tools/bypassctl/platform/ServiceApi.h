@@ -41,6 +41,9 @@ struct ServiceApi {
 // real one) and answers the one it replaces.
 const ServiceApi* SetServiceApi(const ServiceApi* api);
 
+// The service type of keepalive's service: a process of its own.
+constexpr DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
+
 // The table the service code calls through: the real one unless replaced.
 const ServiceApi& ServiceCalls();
 

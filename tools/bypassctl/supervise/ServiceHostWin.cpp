@@ -26,7 +26,7 @@ void SetState(DWORD state, DWORD waitHintMs = 0)
 {
     const std::lock_guard<std::mutex> lock(g_service.statusLock);
     SERVICE_STATUS& status = g_service.status;
-    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwServiceType = kOwnProcessService;
     status.dwCurrentState = state;
     status.dwControlsAccepted = state == SERVICE_RUNNING
         ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN
