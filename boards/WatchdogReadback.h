@@ -22,6 +22,12 @@ struct WatchdogReadback {
     std::optional<long> programmedSeconds;
     // The chip's timeout status bit: the count ran out since it was cleared.
     bool expired = false;
+    // A counter in units longer than a second reads back whole units left,
+    // rounded up: secondsLeft is then at most this much less 1 s too long.
+    long secondsLeftUnit = 1;
+    // Where a set timeout status keeps the chip from firing again, the bit
+    // that has to be cleared first.
+    const char* firesAgainOnlyOnceCleared = nullptr;
 };
 
 } // namespace bypass

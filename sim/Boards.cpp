@@ -74,8 +74,10 @@ protected:
 };
 
 // D525-LANXUS: one relay line, GPIO 8 (0 = bypass), which the firmware
-// leaves a GPIO output, high, as it does GPIO 9. A write of its level byte
-// sets the relay; an expiry overrides it until the next such write. Global
+// leaves a GPIO output, high, as it does GPIO 9. The relay follows the
+// line; an expiry overrides it until the line next changes level: a write
+// of its level byte that leaves GPIO 8 as it was sends no edge to the
+// pin, so it ends nothing. Global
 // 0x28 = 0xC3 and device 7's 0xBB = 0x01, 0xF1 = 0x44, 0xF4 = 0x21 route
 // the timeout to it.
 class D525LanxusBoard : public LanxusBoard {
@@ -85,8 +87,8 @@ public:
     {
         m_gpio.DriveAtPowerOn(8, true);
         m_gpio.DriveAtPowerOn(9, true);
-        m_gpio.WatchLines([this](std::uint32_t port, std::uint64_t, std::uint64_t after) {
-            if (port >= 0x118C && port <= 0x118F)
+        m_gpio.WatchLines([this](std::uint32_t, std::uint64_t before, std::uint64_t after) {
+            if (LineOf(before, 8) != LineOf(after, 8))
                 SetRelay(0, RelayFor(!LineOf(after, 8)));
         });
     }
@@ -103,11 +105,14 @@ protected:
 // (bit 3) = 1 sends the IT87 watchdog's timeout to the bypass logic instead
 // of the reset line; the firmware leaves both GPIO outputs, 24 high. A
 // bypass the timeout caused holds until a low pulse on the chip's GPIO pin
-// 0xA21 bit 7 resets the bypass logic.
+// 0xA21 bit 7 resets the bypass logic. The board's chip is not identified;
+// the model makes it an IT8712F of revision 7, an 8-bit part (the tool
+// never programs more than 255 s), so the 8-bit count has a board.
 class Q35Board : public BoardModel {
 public:
     Q35Board()
         : BoardModel(2, 1)
+        , m_sio(0x8712, 0x07)
         , m_chipset(0x480)
         , m_pins(m_sio, 0xA20)
     {
@@ -282,9 +287,13 @@ public:
         , m_host(0xF000)
         , m_controller(3)
     {
-        m_pci.SetDword(0, 31, 3, 0x08, 0x0C050002); // SMBus class, revision 2
-        m_pci.SetDword(0, 31, 3, 0x20, 0x0000F001); // I/O BAR
+        m_pci.SetDword(0, 31, 3, 0x00, 0x3A308086);       // ICH10 SMBus controller
+        m_pci.SetDword(0, 31, 3, 0x04, 0x00000001);       // I/O space decoded
+        m_pci.SetDword(0, 31, 3, 0x08, 0x0C050002);       // SMBus class, revision 2
+        m_pci.SetDword(0, 31, 3, 0x20, 0x0000F001);       // I/O BAR
+        m_pci.SetDword(0, 31, 3, 0x40, 0x00000001, 0x07); // HST_EN set by the firmware
         m_host.Attach(0x37, m_controller);
+        m_host.hostEnabled = [this] { return (m_pci.Dword(0, 31, 3, 0x40) & 0x01) != 0; };
         Attach(m_pci);
         Attach(m_host);
     }

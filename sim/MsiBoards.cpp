@@ -11,15 +11,18 @@ namespace bypass::sim {
 namespace {
 
 // The MSI boards whose watchdog is device 8 of a W83627-family chip. Its
-// output, once routed to its pin, restarts the system when register 0xF5
-// asks for it; otherwise the board wiring throws every relay into bypass.
+// expiry restarts the system when register 0xF5 asks for it; otherwise its
+// output, once routed to its pin, makes the board wiring throw every relay
+// into bypass.
 class MsiDevice8Board : public BoardModel {
 public:
     WatchdogState Watchdog() const override
     {
         ExpiryAction action = ExpiryAction::None;
-        if (m_sio.OutputOnPin())
-            action = m_sio.RestartOnExpiry() ? ExpiryAction::Restart : ExpiryAction::Bypass;
+        if (m_sio.CanFire() && m_sio.RestartOnExpiry())
+            action = ExpiryAction::Restart;
+        else if (m_sio.CanFire() && m_sio.OutputOnPin())
+            action = ExpiryAction::Bypass;
         return {m_sio.WatchdogRunning(), action, m_sio.WatchdogSecondsLeft()};
     }
 

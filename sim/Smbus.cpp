@@ -25,30 +25,47 @@ std::uint32_t Lanes(std::uint32_t dword, unsigned offset, unsigned width)
 
 } // namespace
 
-void PciConfigSpace::SetDword(
-    unsigned bus, unsigned device, unsigned function, unsigned reg, std::uint32_t value)
+void PciConfigSpace::SetDword(unsigned bus, unsigned device, unsigned function, unsigned reg,
+    std::uint32_t value, std::uint32_t writable)
 {
-    m_dwords[ConfigAddress(bus, device, function, reg)] = value;
+    m_dwords[ConfigAddress(bus, device, function, reg)] = {value, writable};
+}
+
+std::uint32_t PciConfigSpace::Dword(
+    unsigned bus, unsigned device, unsigned function, unsigned reg) const
+{
+    auto it = m_dwords.find(ConfigAddress(bus, device, function, reg));
+    return it == m_dwords.end() ? 0 : it->second.value;
+}
+
+bool PciConfigSpace::FunctionThere(std::uint32_t address) const
+{
+    return (address & kEnable) && m_dwords.count(address & 0xFFFFFF00u) != 0;
 }
 
 std::uint32_t PciConfigSpace::Read(std::uint32_t port, unsigned width)
 {
     if (port == 0xCF8 && width == 4)
         return m_address;
-    if (port < 0xCFC)
+    if (port < 0xCFC || !FunctionThere(m_address))
         return Lanes(0xFFFFFFFFu, 0, width);
     auto it = m_dwords.find(m_address & ~3u);
-    const std::uint32_t dword
-        = (m_address & kEnable) && it != m_dwords.end() ? it->second : 0xFFFFFFFFu;
-    return Lanes(dword, port - 0xCFC, width);
+    return Lanes(it == m_dwords.end() ? 0 : it->second.value, port - 0xCFC, width);
 }
 
 void PciConfigSpace::Write(std::uint32_t port, unsigned width, std::uint32_t value)
 {
-    // Only a dword write reaches the address latch; configuration writes
-    // through 0xCFC change nothing the boards depend on.
+    // Only a dword write reaches the address latch.
     if (port == 0xCF8 && width == 4)
         m_address = value;
+    auto it = port < 0xCFC || !FunctionThere(m_address) ? m_dwords.end()
+                                                        : m_dwords.find(m_address & ~3u);
+    if (it == m_dwords.end())
+        return;
+    const unsigned shift = 8 * (port - 0xCFC);
+    const std::uint32_t lanes = Lanes(0xFFFFFFFFu, 0, width) << shift;
+    const std::uint32_t mask = lanes & it->second.writable;
+    it->second.value = (it->second.value & ~mask) | ((value << shift) & mask);
 }
 
 std::uint32_t SmbusHost::Read(std::uint32_t port, unsigned) { return m_regs[port - m_base]; }
@@ -61,16 +78,14 @@ void SmbusHost::Write(std::uint32_t port, unsigned, std::uint32_t value)
         Broke("SMBus host register written while a transaction runs");
     switch (reg) {
     case kStatus:
-        m_regs[kStatus] &= std::uint8_t(~byte);
+        m_regs[kStatus] &= std::uint8_t(~(byte & ~kBusy));
         break;
     case kControl:
         m_regs[kControl] = std::uint8_t(byte & ~kStart);
-        if (byte & kKill) {
-            m_busyMs = 0;
-            m_regs[kStatus] = std::uint8_t((m_regs[kStatus] & ~kBusy) | kKilled);
-        } else if (byte & kStart) {
+        if (byte & kKill)
+            Kill();
+        else if ((byte & kStart) && hostEnabled())
             Start(byte);
-        }
         break;
     default:
         m_regs[reg] = byte;
@@ -86,6 +101,16 @@ void SmbusHost::Start(std::uint8_t control)
     m_outcome = answered ? kDone : kDeviceError;
     m_busyMs = kTransactionMs;
     m_regs[kStatus] |= kBusy;
+}
+
+void SmbusHost::Kill()
+{
+    // A kill on an idle host has nothing to end: FAILED reports only a
+    // transaction the kill cut short.
+    if (m_busyMs == 0)
+        return;
+    m_busyMs = 0;
+    m_regs[kStatus] = std::uint8_t((m_regs[kStatus] & ~kBusy) | kKilled);
 }
 
 bool SmbusHost::Transfer(SmbusSlave& slave, unsigned protocol, bool read)

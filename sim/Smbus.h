@@ -5,6 +5,7 @@
 #include "sim/SimDevice.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -12,19 +13,29 @@ namespace bypass::sim {
 
 // Configuration mechanism 1: a 32-bit write to 0xCF8 latches the address
 // (bit 31 enable, bus, device, function, register); 0xCFC to 0xCFF then
-// reach that dword. Functions that are not there read all ones.
+// reach that dword. Functions that are not there read all ones; in one
+// that is, a register the model does not hold reads 0. Writes change only
+// the bits a register declares writable.
 class PciConfigSpace : public SimDevice {
 public:
     bool Decodes(std::uint32_t port) const override { return port >= 0xCF8 && port <= 0xCFF; }
     std::uint32_t Read(std::uint32_t port, unsigned width) override;
     void Write(std::uint32_t port, unsigned width, std::uint32_t value) override;
 
-    void SetDword(
-        unsigned bus, unsigned device, unsigned function, unsigned reg, std::uint32_t value);
+    // A register as the firmware leaves it; a function is there once its
+    // dword 0 (vendor and device ID) is set.
+    void SetDword(unsigned bus, unsigned device, unsigned function, unsigned reg,
+        std::uint32_t value, std::uint32_t writable = 0);
+    std::uint32_t Dword(unsigned bus, unsigned device, unsigned function, unsigned reg) const;
 
 private:
+    struct Register {
+        std::uint32_t value, writable;
+    };
+    bool FunctionThere(std::uint32_t address) const;
+
     std::uint32_t m_address = 0;
-    std::map<std::uint32_t, std::uint32_t> m_dwords;
+    std::map<std::uint32_t, Register> m_dwords;
 };
 
 // A device on the bus with registers that a command byte names. A send byte
@@ -39,13 +50,17 @@ public:
 };
 
 // The host controller's registers at its I/O base B: status at B (bit 0
-// busy, bit 1 done, bit 2 device error, bit 4 killed; written 1 to clear),
+// busy, read-only, as i801 knows it by refusing to start while it is set;
+// bit 1 done, bit 2 device error, bit 4 failed: a kill ended a transaction;
+// these written 1 to clear),
 // control at B+2 (0x40 start, protocol in bits 4-2, 0x02 kill), command at
 // B+3, slave address at B+4 (bit 0 = read) and data 0 and 1 at B+5 and B+6.
 // A started transaction keeps the host busy while it runs on the bus; then
 // it is done, or a device error when no device answers the address or the
 // device refuses the protocol. A read fills the data registers. Changing a
 // register or starting again while the host is busy breaks its protocol.
+// While the host-enable bit of its PCI function (0x40 bit 0, HST_EN) is
+// clear, the host runs no transaction.
 class SmbusHost : public SimDevice {
 public:
     explicit SmbusHost(std::uint16_t base)
@@ -59,9 +74,12 @@ public:
     void Run(unsigned long long ms);
 
     void Attach(std::uint8_t address, SmbusSlave& slave) { m_slaves[address] = &slave; }
+    // Tells the host whether HST_EN is set.
+    std::function<bool()> hostEnabled = [] { return true; };
 
 private:
     void Start(std::uint8_t control);
+    void Kill();
     bool Transfer(SmbusSlave& slave, unsigned protocol, bool read);
 
     std::uint16_t m_base;

@@ -5,6 +5,7 @@ namespace {
 
 constexpr unsigned long long kSecondMs = 1000;
 constexpr unsigned long long kMinuteMs = 60 * kSecondMs;
+constexpr unsigned long long kExtendedUnitMs = 64;
 
 } // namespace
 
@@ -56,6 +57,7 @@ void SuperIoChip::Write(std::uint32_t port, unsigned, std::uint32_t value)
     } else if (m_configMode) {
         RegisterWritten(SelectedDevice(), m_index, byte);
     } else {
+        KeyInterrupted();
         Broke("Super I/O register written outside configuration mode");
     }
 }
@@ -138,8 +140,9 @@ void W83627Chip::Run(unsigned long long ms)
 void W83627Chip::Expire()
 {
     m_count.Stop();
+    const bool fires = CanFire() && (RestartOnExpiry() || OutputOnPin());
     SetRegister(8, 0xF7, Register(8, 0xF7) | 0x10);
-    if (OutputOnPin())
+    if (fires)
         Fire();
 }
 
@@ -168,6 +171,14 @@ void F71Chip::Run(unsigned long long ms)
         Fire();
 }
 
+Ite87Chip::Ite87Chip(std::uint16_t chipId, std::uint8_t revision)
+    : SuperIoChip(0x2E)
+{
+    SetRegister(0, 0x20, std::uint8_t(chipId >> 8));
+    SetRegister(0, 0x21, std::uint8_t(chipId));
+    SetRegister(0, 0x22, revision);
+}
+
 void Ite87Chip::KeyByte(std::uint8_t value)
 {
     static constexpr std::uint8_t kKey[] = {0x87, 0x01, 0x55, 0x55};
@@ -184,6 +195,26 @@ void Ite87Chip::KeyByte(std::uint8_t value)
     }
 }
 
+bool Ite87Chip::SixteenBitCount() const
+{
+    const unsigned id = Register(0, 0x20) << 8 | Register(0, 0x21);
+    return !(id == 0x8702 || (id == 0x8712 && (Register(0, 0x22) & 0x0F) < 8));
+}
+
+unsigned long long Ite87Chip::UnitMs() const
+{
+    const std::uint8_t config = Register(7, 0x72);
+    if (!(config & 0x80))
+        return kMinuteMs; // no source says what bit 5 does in minutes; the model ignores it
+    return (config & 0x20) ? kExtendedUnitMs : kSecondMs;
+}
+
+void Ite87Chip::LoadCount()
+{
+    const unsigned high = SixteenBitCount() ? Register(7, 0x74) : 0;
+    m_count.Load(Register(7, 0x73) | high << 8, UnitMs());
+}
+
 void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value)
 {
     if (reg == 0x02) {
@@ -193,26 +224,34 @@ void Ite87Chip::RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint
             Leave();
         return;
     }
+    if (reg >= 0x20 && reg <= 0x22)
+        return; // the chip ID and revision are read-only
     if (device == 7 && reg == 0x71) {
-        // The status bit 0 only clears.
+        // The status bit 0 only clears; the force bit 1 never reads back.
         const std::uint8_t status = Register(7, 0x71) & value & 0x01;
-        SetRegister(7, reg, std::uint8_t((value & ~0x01) | status));
+        SetRegister(7, reg, std::uint8_t((value & ~0x03) | status));
+        if (value & 0x02)
+            Expire();
         return;
     }
     SuperIoChip::RegisterWritten(device, reg, value);
     if (device != 7)
         return;
-    const unsigned long long unitMs = (Register(7, 0x72) & 0x80) ? kSecondMs : kMinuteMs;
-    if (reg == 0x73 || reg == 0x74)
-        m_count.Load(Register(7, 0x73) | (Register(7, 0x74) << 8), unitMs);
+    if (reg == 0x73 || (reg == 0x74 && SixteenBitCount()))
+        LoadCount();
     else if (reg == 0x72 && m_count.Running())
-        m_count.Load(m_count.UnitsLeft(), unitMs); // the unit applies to the count as it stands
+        m_count.Load(m_count.UnitsLeft(), UnitMs()); // the unit applies to the count as it stands
 }
 
 void Ite87Chip::Run(unsigned long long ms)
 {
-    if (!m_count.Run(ms))
-        return;
+    if (m_count.Run(ms))
+        Expire();
+}
+
+void Ite87Chip::Expire()
+{
+    m_count.Stop();
     SetRegister(7, 0x71, Register(7, 0x71) | 0x01);
     Fire();
 }

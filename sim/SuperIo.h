@@ -47,6 +47,9 @@ protected:
     // A byte on the index port in configuration mode; the W83627 protocol
     // leaves on one of them.
     virtual void IndexByte(std::uint8_t value) { m_index = value; }
+    // A byte on the data port outside configuration mode, which the chip
+    // ignores; a chip whose key must come in successive writes starts over.
+    virtual void KeyInterrupted() { }
     // Register hooks for a chip's live registers; the default stores and
     // answers what was stored.
     virtual void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value);
@@ -84,6 +87,9 @@ protected:
 
     void KeyByte(std::uint8_t value) override;
     void IndexByte(std::uint8_t value) override;
+    // The datasheet asks for two successive writes of 0x87: a data-port
+    // write between them breaks the pair.
+    void KeyInterrupted() override { m_firstKey = false; }
     // A count written to 0xF6 is counted down from then on.
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
     std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override;
@@ -96,11 +102,19 @@ private:
 };
 
 // The watchdog of the W83627 family, logical device 8: 0x30 bit 0 activates
-// the device, 0xF5 bit 1 chooses restart over the board's bypass wiring,
-// 0xF7 bit 4 the timeout status (set on expiry, writes can
-// only clear it) and bit 5 forces expiry at once. The watchdog output
-// shares its pin with a GPIO line: it reaches the board only while global
-// register 0x2D bit 0 is clear, and the firmware leaves it set.
+// the device, 0xF7 bit 4 is the timeout status (set on expiry, writes can
+// only clear it) and bit 5 forces expiry at once. The model is the
+// W83627DHG as w83627hf_wdt.c drives it: 0xF5 bit 1 sends the timeout as a
+// low pulse to KBRST#, its own pin, and the system restarts whatever else
+// is set; without it the timeout leaves on WDTO#, which shares pin 77 with
+// GPIO 5 and reaches the board's bypass wiring only while global register
+// 0x2D bit 0 is clear (the firmware leaves it set). (On the EHF and NCT
+// parts 0x2D bit 0 is no such multiplex; the boards' own sequence clears it
+// before reaching device 8, as one does on the DHG.) A set timeout status
+// keeps the chip from firing again until it is cleared: FreeBSD's wbwd.c
+// clears it before arming "in case we fired before", and Linux's
+// w83627hf_wdt.c when it sets the chip up; a count that runs out
+// meanwhile ends with no output.
 class W83627Chip : public W83627ProtocolChip {
 public:
     W83627Chip();
@@ -109,6 +123,8 @@ public:
     bool WatchdogRunning() const override { return Active() && m_count.Running(); }
     bool RestartOnExpiry() const { return (Register(8, 0xF5) & 0x02) != 0; }
     bool OutputOnPin() const { return (Register(0, 0x2D) & 0x01) == 0; }
+    // False while the timeout status of an earlier expiry is still set.
+    bool CanFire() const { return (Register(8, 0xF7) & 0x10) == 0; }
 
 protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
@@ -123,6 +139,10 @@ private:
 // device (the firmware leaves it active), 0xF0 bit 7 lets the timeout reach
 // the board, 0xF5 bit 5 enables the watchdog, bit 6 is the timeout status
 // (written 1 to clear) and bit 3 counts minutes, 0xF6 is the counter.
+// f71808e_wdt.c, like this model, runs the watchdog only with both 0x30
+// bit 0 and 0xF5 bit 5 set. That driver never reads 0xF6 back and no
+// datasheet we cite says the register counts down, so the model counts
+// inside and reads back what was written, as the board's readback assumes.
 class F71Chip : public W83627ProtocolChip {
 public:
     F71Chip();
@@ -133,6 +153,10 @@ public:
 
 protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
+    std::uint8_t RegisterRead(std::uint8_t device, std::uint8_t reg) override
+    {
+        return Register(device, reg);
+    }
 
 private:
     bool Enabled() const
@@ -142,19 +166,23 @@ private:
 };
 
 // The ITE IT87 protocol at 0x2E/0x2F: 0x87 0x01 0x55 0x55 to enter, bit 1 of
-// register 0x02 to leave. The watchdog is logical device 7: 0x71 bit 0 is
-// the timeout status (set on expiry, writes can only clear it), 0x72 bit 7
-// counts seconds (else minutes), bit 6 (keyboard reset) and bit 4 (power
-// good) restart the system; 0x73 and 0x74 hold the programmed count, which
-// runs down inside the chip while it is not 0 and is not readable. The simple-I/O pins of set n are
-// GPIO when global register 0x25 + n - 1, and simple-I/O enable 0xC0 + n - 1 and output enable 0xC8
-// + n - 1 of device 7 all have the pin's bit.
+// register 0x02 to leave; global 0x20/0x21 hold the chip ID, 0x22 bits 3-0
+// its revision. The watchdog is logical device 7: 0x71 bit 0 is the timeout
+// status (set on expiry, writes can only clear it) and bit 1 forces a
+// timeout (it87_wdt.c's WDT_FORCE; it clears itself), 0x72 bit 7 counts
+// seconds (else minutes), bit 5 with it 64 ms units (the IT8728F
+// datasheet's extended time-out select), bit 6 (keyboard reset) and bit 4
+// (power good) restart the system. 0x73 holds the count, and on the 16-bit
+// parts 0x74 its high byte: it87_wdt.c counts only 8 bits on the IT8702 and
+// on the IT8712 before revision 8, and leaves 0x74 alone there. The count
+// runs down inside the chip while it is not 0 and is not readable. The
+// simple-I/O pins of set n are GPIO when global register 0x25 + n - 1, and
+// simple-I/O enable 0xC0 + n - 1 and output enable 0xC8 + n - 1 of device 7
+// all have the pin's bit.
 class Ite87Chip : public SuperIoChip {
 public:
-    Ite87Chip()
-        : SuperIoChip(0x2E)
-    {
-    }
+    // The chip that answers, by ID and revision; the IT8728F is a 16-bit part.
+    explicit Ite87Chip(std::uint16_t chipId = 0x8728, std::uint8_t revision = 0x01);
 
     void Run(unsigned long long ms) override;
     bool WatchdogRunning() const override { return m_count.Running(); }
@@ -168,6 +196,11 @@ protected:
     void RegisterWritten(std::uint8_t device, std::uint8_t reg, std::uint8_t value) override;
 
 private:
+    bool SixteenBitCount() const;
+    unsigned long long UnitMs() const;
+    void LoadCount();
+    void Expire();
+
     unsigned m_keyStep = 0;
     Countdown m_count;
 };

@@ -49,17 +49,25 @@ std::uint8_t ConfigMode::Read(std::uint8_t reg)
     return inportb(kDataPort);
 }
 
+bool SixteenBitCount(unsigned chipId, unsigned revision)
+{
+    return !(chipId == 0x8702 || (chipId == 0x8712 && (revision & 0x0F) < 8));
+}
+
 WatchdogReadback ReadWatchdog(const Pacing& pacing)
 {
     ConfigMode sio(pacing);
     const std::uint8_t selected = sio.Read(kDeviceSelect);
+    const unsigned chipId = sio.Read(kChipIdHigh) << 8 | sio.Read(kChipIdLow);
+    const bool wide = SixteenBitCount(chipId, sio.Read(kChipRevision));
     sio.SelectDevice(kGpioWatchdogDevice);
     const bool expired = (sio.Read(kWatchdogControl) & kTimeoutStatus) != 0;
-    const long unit = (sio.Read(kWatchdogConfig) & kCountInSeconds) ? 1 : 60;
+    const std::uint8_t config = sio.Read(kWatchdogConfig);
+    const long unitMs = !(config & kCountInSeconds) ? 60000 : (config & kCountIn64Ms) ? 64 : 1000;
     const long low = sio.Read(kWatchdogTimeoutLow);
-    const long high = sio.Read(kWatchdogTimeoutHigh);
+    const long high = wide ? sio.Read(kWatchdogTimeoutHigh) : 0;
     sio.SelectDevice(selected);
-    return {std::nullopt, std::nullopt, (high << 8 | low) * unit, expired};
+    return {std::nullopt, std::nullopt, ((high << 8 | low) * unitMs + 999) / 1000, expired};
 }
 
 } // namespace bypass::ite

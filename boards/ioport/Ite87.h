@@ -19,6 +19,9 @@ constexpr std::uint16_t kDataPort = 0x2F;
 constexpr std::uint8_t kConfigControl = 0x02;
 constexpr std::uint8_t kLeaveConfigBit = 0x02;
 constexpr std::uint8_t kDeviceSelect = 0x07;
+constexpr std::uint8_t kChipIdHigh = 0x20;
+constexpr std::uint8_t kChipIdLow = 0x21;
+constexpr std::uint8_t kChipRevision = 0x22; // bits 3-0
 constexpr std::uint8_t kPinFunctionSet2 = 0x26;
 constexpr std::uint8_t kPinFunctionSet4 = 0x28;
 constexpr std::uint8_t kPinFunctionSet5 = 0x29;
@@ -49,6 +52,7 @@ constexpr std::uint8_t kReloadOnCirInterrupt = 0x80;
 // timeout registers count minutes, so every arming of these boards sets it.
 constexpr std::uint8_t kCountInSeconds = 0x80;
 constexpr std::uint8_t kResetOnExpiry = 0x40; // expiry pulses KRST#: the system restarts
+constexpr std::uint8_t kCountIn64Ms = 0x20;   // with kCountInSeconds: units of 64 ms
 constexpr std::uint8_t kPwrOkOnExpiry = 0x10; // expiry is also signalled on PWROK
 
 // How a board paces its configuration traffic.
@@ -59,6 +63,11 @@ struct Pacing {
     // by writing the bit alone.
     bool leaveKeepsControl = false;
 };
+
+// Whether the chip of this ID (0x20, 0x21) and revision (0x22) has the
+// 16-bit watchdog count, judged as it87_wdt.c does: the IT8702 and the
+// IT8712 before revision 8 count 8 bits in 0x73 and have no 0x74.
+bool SixteenBitCount(unsigned chipId, unsigned revision);
 
 // Sleeps ms, or not at all for 0.
 void Pause(unsigned ms);
@@ -84,7 +93,8 @@ private:
 // The watchdog as the chip tells it: the timeout status and the count it
 // was programmed with (the chip counts down inside, and the timeout
 // registers read back what was written), in one pass through configuration
-// mode that writes only the device selection and puts it back.
+// mode that writes only the device selection and puts it back. The high
+// byte 0x74 is read only where SixteenBitCount says the chip holds it.
 WatchdogReadback ReadWatchdog(const Pacing& pacing);
 
 } // namespace bypass::ite

@@ -13,6 +13,7 @@ using namespace bypass;
 namespace {
 
 constexpr std::uint8_t kWdtDevice = 0x07;
+constexpr std::uint8_t kRegDeviceActive = 0x30;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
 // 0xF0 bits 7 and 0, set together when arming and cleared together when
@@ -147,15 +148,19 @@ void C_H61_BypassTool_MS::ApplyBypassMode(int nMode, std::uint8_t nTimeout)
     }
 }
 
-// The counter is not read: this chip is not known to count it down.
+// The counter is not read: this chip is not known to count it down. The
+// watchdog runs only while the device is active (0x30 bit 0) as well as
+// enabled, as f71808e_wdt.c sets it up.
 WatchdogReadback bypass::H61MsReadWatchdog()
 {
     MsiConfigMode sio;
     const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
     SelectWdtDevice();
+    const bool active = (MsiSioRead(kRegDeviceActive) & 0x01) != 0;
     const std::uint8_t control = MsiSioRead(kRegWdtControl);
     MsiSioWrite(kMsiRegLogicalDevice, selected);
-    return {(control & kEnabled) != 0, std::nullopt, std::nullopt, (control & kExpired) != 0};
+    return {
+        active && (control & kEnabled) != 0, std::nullopt, std::nullopt, (control & kExpired) != 0};
 }
 
 void C_H61_BypassTool_MS::GetCurDesc(char* pszDesc)

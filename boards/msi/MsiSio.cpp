@@ -123,7 +123,16 @@ WatchdogReadback MsiReadWatchdog()
     const long count = MsiSioRead(kMsiRegCounter);
     const bool expired = (MsiSioRead(kRegControl) & kTimeoutStatus) != 0;
     MsiSioWrite(kMsiRegLogicalDevice, selected);
-    return {active, count * unit, std::nullopt, expired};
+    // 0xF6 = 0 stops the counter (w83627hf_wdt.c and FreeBSD's wbwd.c stop
+    // the watchdog so): then nothing runs and no time is left to tell.
+    const bool enabled = active && count != 0;
+    WatchdogReadback chip{enabled, std::nullopt, std::nullopt, expired};
+    if (enabled)
+        chip.secondsLeft = count * unit;
+    chip.secondsLeftUnit = unit;
+    // wbwd.c: "in case we fired before we need to clear to fire again".
+    chip.firesAgainOnlyOnceCleared = "0xF7 bit 4";
+    return chip;
 }
 
 int MsiSelectedDevice()

@@ -27,11 +27,11 @@ std::uint8_t ReadRegister(BoardModel& board, std::uint16_t index, std::uint8_t r
 TEST(ChipModels, W83627NeedsTwoKeysInARowAndIgnoresDataOutsideConfiguration)
 {
     auto board = CreateBoardModel(6);
-    Send(*board, {{0x4E, 0x87}, {0x4E, 0x01}, {0x4E, 0x87}});
-    EXPECT_FALSE(board->SuperIoInConfigMode()) << "an interrupted key";
+    Send(*board, {{0x4E, 0x87}, {0x4E, 0x01}, {0x4E, 0x87}, {0x4F, 0x00}, {0x4E, 0x87}});
+    EXPECT_FALSE(board->SuperIoInConfigMode()) << "a key interrupted on either port";
     Send(*board, {{0x4E, 0x07}, {0x4F, 0x08}, {0x4E, 0xF6}, {0x4F, 0x09}});
     EXPECT_EQ(board->In8(0x4F), 0xFF);
-    EXPECT_EQ(board->RuleViolations().size(), 6u) << "3 index bytes, 3 data accesses";
+    EXPECT_EQ(board->RuleViolations().size(), 7u) << "3 index bytes, 4 data accesses";
 
     Send(*board, {{0x4E, 0x87}, {0x4E, 0x87}});
     EXPECT_EQ(ReadRegister(*board, 0x4E, 0x07), 0x00) << "the data write above was ignored";
@@ -96,6 +96,8 @@ TEST(ChipModels, PciMechanismOneAndTheSmbusHost)
     EXPECT_EQ(board->In16(0xCFE), 0x0C05);
     board->Out8(0xCF8, 0x00); // a byte access does not reach the address latch
     EXPECT_EQ(board->In32(0xCF8), 0x8000FB08u);
+    board->Out32(0xCF8, 0x8000FB44); // a register of the function the model does not hold
+    EXPECT_EQ(board->In32(0xCFC), 0u);
     board->Out32(0xCF8, 0x8000FA20); // device 31, function 2: nothing there
     EXPECT_EQ(board->In32(0xCFC), 0xFFFFFFFFu);
     board->Out32(0xCF8, 0x0000FB20); // enable bit clear
@@ -103,8 +105,14 @@ TEST(ChipModels, PciMechanismOneAndTheSmbusHost)
 
     // A byte-data write to an address nobody answers, then to the controller;
     // each keeps the host busy for a while.
+    // Without HST_EN (0x40 bit 0) the host runs nothing.
+    board->Out32(0xCF8, 0x8000FB40);
+    board->Out8(0xCFC, 0x00);
     Send(*board, {{0xF003, 0x12}, {0xF004, 0x38 << 1}, {0xF005, 0x05}, {0xF002, 0x48}});
-    EXPECT_EQ(board->In8(0xF000), 0x01);
+    EXPECT_EQ(board->In8(0xF000), 0x00);
+    board->Out8(0xCFC, 0x01);
+    Send(*board, {{0xF002, 0x48}, {0xF000, 0x01}});
+    EXPECT_EQ(board->In8(0xF000), 0x01) << "busy, which a write cannot clear";
     Send(*board, {{0xF004, 0x37 << 1}});
     EXPECT_EQ(board->RuleViolations().size(), 1u) << "the address changed while busy";
     board->Advance(1);
@@ -118,6 +126,8 @@ TEST(ChipModels, PciMechanismOneAndTheSmbusHost)
     board->Advance(1);
     EXPECT_EQ(board->In8(0xF005), 0x05);
     Send(*board, {{0xF000, 0xFF}, {0xF002, 0x02}});
+    EXPECT_EQ(board->In8(0xF000), 0x00) << "a kill with nothing to end";
+    Send(*board, {{0xF002, 0x48}, {0xF002, 0x02}});
     EXPECT_EQ(board->In8(0xF000), 0x10) << "kill";
 }
 

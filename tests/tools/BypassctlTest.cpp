@@ -266,8 +266,9 @@ const Row kRows[] = {
             {"/timeout_seconds", 5}, {"/readback/seconds_left", nullptr}}},
     // What the chip tells: a counter that counts down, or one that keeps
     // what was written, or nothing readable.
-    {{"status", "--simulate", "6"}, 0, "read back: not enabled, 0 s left, not expired",
-        {{"/readback/seconds_left", 0}, {"/readback/programmed_seconds", nullptr}}},
+    {{"status", "--simulate", "6"}, 0, "read back: not enabled, not expired",
+        {{"/readback/seconds_left", nullptr}, {"/readback/programmed_seconds", nullptr},
+            {"/readback/fires_again_only_once_cleared", "0xF7 bit 4"}}},
     {{"status", "--simulate", "10"}, 0, "read back: programmed 0 s (stopped), not expired",
         {{"/readback/programmed_seconds", 0}, {"/readback/enabled", nullptr}}},
     {{"status", "--simulate", "4"}, 0, "read back: not readable on this board",

@@ -41,17 +41,29 @@ void ShowReadback(const std::optional<bypass::WatchdogReadback>& readback, Repor
     report.Set("readback",
         {{"readable", true}, {"enabled", chip.enabled ? Json(*chip.enabled) : Json(nullptr)},
             {"seconds_left", Optional(chip.secondsLeft)},
-            {"programmed_seconds", Optional(chip.programmedSeconds)}, {"expired", chip.expired}});
+            {"programmed_seconds", Optional(chip.programmedSeconds)}, {"expired", chip.expired},
+            {"seconds_left_unit", chip.secondsLeftUnit},
+            {"fires_again_only_once_cleared",
+                chip.firesAgainOnlyOnceCleared ? Json(chip.firesAgainOnlyOnceCleared)
+                                               : Json(nullptr)}});
     std::string line = "read back:";
     if (chip.enabled)
         line += *chip.enabled ? " enabled," : " not enabled,";
+    // A count of whole minutes left tells the time only to within a minute.
     if (chip.secondsLeft)
-        line += " " + std::to_string(*chip.secondsLeft) + " s left,";
+        line += (chip.secondsLeftUnit > 1 ? " at most " : " ") + std::to_string(*chip.secondsLeft)
+            + " s left,";
     if (chip.programmedSeconds)
         line += " programmed " + std::to_string(*chip.programmedSeconds)
             + (*chip.programmedSeconds ? " s (as written; the chip does not tell the time left),"
                                        : " s (stopped),");
-    line += chip.expired ? " expired (the chip's timeout status is set)" : " not expired";
+    if (!chip.expired)
+        line += " not expired";
+    else if (chip.firesAgainOnlyOnceCleared)
+        line += std::string(" expired, will not fire again until ") + chip.firesAgainOnlyOnceCleared
+            + " is cleared";
+    else
+        line += " expired (the chip's timeout status is set)";
     report.Say(line);
 }
 
