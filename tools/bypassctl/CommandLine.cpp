@@ -6,6 +6,7 @@
 #include "DriverCommand.h"
 #include "TimeoutTable.h"
 #include "WindowsService.h"
+#include "commands/Appliance.h"
 
 #include <CLI/CLI.hpp>
 
@@ -62,6 +63,9 @@ void AddBoardOptions(CLI::App& app, Options& options)
                                      : std::string();
             },
             "");
+    app.add_option("--appliance", options.appliance,
+        "drive the virtual appliance serving this socket (bypassctl appliance); default "
+        "$BYPASSTOOL_APPLIANCE");
     app.add_flag("--trace", options.trace, "show every port access and sleep on standard error");
     app.add_flag("--json", options.json, "write one JSON object on standard output");
 }
@@ -199,6 +203,10 @@ const CommandRow kCommands[] = {
         "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
         "SIGHUP, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},
+    {"appliance",
+        "serve a simulated board in real time on a Unix socket, for other processes to drive "
+        "(Linux)",
+        RunAppliance, AddApplianceOptions},
 #if defined(_WIN32)
     {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr},
     {"service install",
@@ -215,9 +223,9 @@ const CommandRow kCommands[] = {
 // Options whose value is the next argument, which is then no command.
 bool TakesValue(const std::string& arg)
 {
-    static const char* const kValueOptions[]
-        = {"--type", "--simulate", "--timeout", "--action", "--interval", "--check", "--pidfile",
-            "--process", "--check-timeout", "--max-failures", "--status-file"};
+    static const char* const kValueOptions[] = {"--type", "--simulate", "--timeout", "--action",
+        "--interval", "--check", "--pidfile", "--process", "--check-timeout", "--max-failures",
+        "--status-file", "--appliance", "--socket"};
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
         != std::end(kValueOptions);
 }
