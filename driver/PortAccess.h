@@ -1,13 +1,16 @@
-/* The port accesses behind the PortTalk device.
+/* The port accesses behind the PortTalk device on Windows.
  *
- * PortTalkDispatch.c owns the device, the request parsing and the size
- * checks; it reaches the ports only through the functions below. A build
- * links it with exactly one implementation of them, so the same request
- * handling can serve real ports or a simulated port space.
+ * PortTalkDispatch.c owns the device and hands each request to the shared
+ * request core; the core reaches the ports only through g_hostPorts. A
+ * build links the dispatch with exactly one implementation of what is
+ * below, so the same request handling can serve real ports or a simulated
+ * port space.
  */
 #pragma once
 
 #include <ntddk.h>
+
+#include "driver/PortTalkCore.h"
 
 /* Called once the PortTalk device exists; a failure unloads the driver. */
 NTSTATUS PortAccessStart(PDRIVER_OBJECT driver);
@@ -22,16 +25,7 @@ void PortAccessDeviceClosed(void);
  * The implementation completes the request. */
 NTSTATUS PortAccessOwnDeviceRequest(PDEVICE_OBJECT device, PIRP irp);
 
-/* One access of 8, 16 or 32 bits; ports are the x86 I/O space, 0 to 0xFFFF. */
-UCHAR PortRead8(USHORT port);
-USHORT PortRead16(USHORT port);
-ULONG PortRead32(USHORT port);
-void PortWrite8(USHORT port, UCHAR value);
-void PortWrite16(USHORT port, USHORT value);
-void PortWrite32(USHORT port, ULONG value);
-
-/* The dword at a PCI configuration address in the form a client writes to
- * 0xCF8 (enable bit, bus, device, function, register), read through the
- * platform's own configuration access, which serialises it with every
- * other user's; all ones when no function answers. */
-ULONG PciConfigRead32(ULONG address);
+/* The ports the device serves: one access of 8, 16 or 32 bits on the x86
+ * I/O space, and the PCI configuration dword read through the platform's
+ * own configuration access. */
+extern const PortTalkPorts g_hostPorts;

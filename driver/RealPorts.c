@@ -13,19 +13,49 @@
 
 #include <intrin.h>
 
-UCHAR PortRead8(USHORT port) { return __inbyte(port); }
-USHORT PortRead16(USHORT port) { return __inword(port); }
-ULONG PortRead32(USHORT port) { return __indword(port); }
-void PortWrite8(USHORT port, UCHAR value) { __outbyte(port, value); }
-void PortWrite16(USHORT port, USHORT value) { __outword(port, value); }
-void PortWrite32(USHORT port, ULONG value) { __outdword(port, value); }
+static UCHAR Read8(void* context, USHORT port)
+{
+    (void)context;
+    return __inbyte(port);
+}
+
+static USHORT Read16(void* context, USHORT port)
+{
+    (void)context;
+    return __inword(port);
+}
+
+static ULONG Read32(void* context, USHORT port)
+{
+    (void)context;
+    return __indword(port);
+}
+
+static void Write8(void* context, USHORT port, UCHAR value)
+{
+    (void)context;
+    __outbyte(port, value);
+}
+
+static void Write16(void* context, USHORT port, USHORT value)
+{
+    (void)context;
+    __outword(port, value);
+}
+
+static void Write32(void* context, USHORT port, ULONG value)
+{
+    (void)context;
+    __outdword(port, value);
+}
 
 /* The HAL performs the mechanism-1 cycle under the lock it shares with the
  * rest of the system, so the driver never writes 0xCF8 itself. */
-ULONG PciConfigRead32(ULONG address)
+static ULONG PciConfigRead32(void* context, ULONG address)
 {
     PCI_SLOT_NUMBER slot;
     ULONG value = 0xFFFFFFFFul;
+    (void)context;
     slot.u.AsULONG = 0;
     slot.u.bits.DeviceNumber = (address >> 11) & 0x1F;
     slot.u.bits.FunctionNumber = (address >> 8) & 0x7;
@@ -35,6 +65,9 @@ ULONG PciConfigRead32(ULONG address)
         return 0xFFFFFFFFul;
     return value;
 }
+
+const PortTalkPorts g_hostPorts
+    = {NULL, Read8, Read16, Read32, Write8, Write16, Write32, PciConfigRead32};
 
 static UCHAR g_aclBuffer[ADMIN_ONLY_ACL_SIZE];
 

@@ -1,8 +1,10 @@
-// The PortTalk driver's allow-list, compiled as the driver compiles it, and the
-// board table's port rows: each row holds exactly the accesses its tool makes on
-// the board's model; the driver serves their union, no port, width or way more.
+// The PortTalk driver's request core and allow-list, compiled as the driver
+// compiles them, and the board table's port rows: each row holds exactly the
+// accesses its tool makes on the board's model; the driver serves their
+// union, no port, width or way more.
 #include "driver/PortAllowList.h"
 #include "boards/BoardTable.h"
+#include "driver/PortTalkCore.h"
 #include "framework/ToolFactory.h"
 #include "portio/TraceBackend.h"
 #include "sim/BoardModel.h"
@@ -10,12 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -166,6 +170,147 @@ TEST(PortAllowList, TakesOnlyAPlausibleSmbusIoWindow)
     for (const auto& c : cases)
         EXPECT_EQ(SmbusBaseFromConfig(c.classRegister, c.baseRegister), c.base)
             << std::hex << c.classRegister << " " << c.baseRegister;
+}
+
+// A host's port space that answers fixed values and logs what reaches it.
+struct LoggedPorts {
+    std::string log;
+
+    static LoggedPorts& Of(void* context) { return *static_cast<LoggedPorts*>(context); }
+    void Add(const char* format, unsigned long a, unsigned long b = 0)
+    {
+        char line[40];
+        std::snprintf(line, sizeof line, format, a, b);
+        log += line;
+    }
+    PortTalkPorts Table()
+    {
+        return {this,
+            [](void* c, unsigned short port) -> unsigned char {
+                Of(c).Add("in8 %lX;", port);
+                return 0xA5;
+            },
+            [](void* c, unsigned short port) -> unsigned short {
+                Of(c).Add("in16 %lX;", port);
+                return 0xBEEF;
+            },
+            [](void* c, unsigned short port) -> unsigned long {
+                Of(c).Add("in32 %lX;", port);
+                return 0x12345678;
+            },
+            [](void* c, unsigned short port, unsigned char value) {
+                Of(c).Add("out8 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned short port, unsigned short value) {
+                Of(c).Add("out16 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned short port, unsigned long value) {
+                Of(c).Add("out32 %lX %lX;", port, value);
+            },
+            [](void* c, unsigned long address) -> unsigned long {
+                Of(c).Add("config %lX;", address);
+                // The model's SMBus controller at 0/31/3, its window at 0xF000.
+                return address == SMBUS_CLASS_ADDRESS ? 0x0C050000ul
+                    : address == SMBUS_BASE_ADDRESS   ? 0xF001ul
+                                                      : 0xFFFFFFFFul;
+            }};
+    }
+};
+
+struct Request {
+    unsigned long code;
+    std::vector<unsigned char> bytes;
+    unsigned long inSize, outSize;
+    int handle = 0; // which of two open handles sends it
+};
+
+constexpr unsigned long kIn8 = PORTTALK_READ_UCHAR, kOut8 = PORTTALK_WRITE_UCHAR,
+                        kIn16 = PORTTALK_READ_USHORT, kOut16 = PORTTALK_WRITE_USHORT,
+                        kIn32 = PORTTALK_READ_ULONG, kOut32 = PORTTALK_WRITE_ULONG;
+
+Request In32(unsigned port, int handle = 0)
+{
+    return {kIn32, {std::uint8_t(port), std::uint8_t(port >> 8)}, 16, 16, handle};
+}
+
+Request Out32(unsigned port, unsigned long value, int handle = 0)
+{
+    std::vector<unsigned char> bytes{std::uint8_t(port), std::uint8_t(port >> 8), 0, 0};
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(std::uint8_t(value >> (8 * i)));
+    return {kOut32, bytes, 16, 0, handle};
+}
+
+Request Out8(unsigned port, unsigned value)
+{
+    return {kOut8, {std::uint8_t(port), std::uint8_t(port >> 8), std::uint8_t(value)}, 3, 0};
+}
+
+// Requests sent in order on two handles of one device that learned its
+// platform from the host's configuration space; the last one's outcome and
+// answer, and every access that reached the host's ports after the start.
+TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
+{
+    const struct {
+        const char* what;
+        std::vector<Request> requests;
+        PortTalkOutcome outcome;
+        std::string reached;
+        unsigned long answered, answer;
+    } cases[] = {
+        {"in8 2F", {{kIn8, {0x2F, 0}, 2, 1}}, PORTTALK_DONE, "in8 2F;", 1, 0xA5},
+        {"out8 4E", {{kOut8, {0x4E, 0, 0x87}, 3, 0}}, PORTTALK_DONE, "out8 4E 87;", 0, 0},
+        {"in16 500", {{kIn16, {0x00, 0x05}, 8, 8}}, PORTTALK_DONE, "in16 500;", 2, 0xBEEF},
+        {"out16 504", {{kOut16, {0x04, 0x05, 0x34, 0x12}, 8, 0}}, PORTTALK_DONE, "out16 504 1234;",
+            0, 0},
+        {"in8 of an unlisted port", {{kIn8, {0x80, 0}, 2, 1}}, PORTTALK_REFUSED, "", 0, 0},
+        {"in16 2E: the Super I/O takes bytes", {{kIn16, {0x2E, 0}, 8, 8}}, PORTTALK_REFUSED, "", 0,
+            0},
+        {"in8 with a 3-byte request", {{kIn8, {0x2F, 0}, 3, 1}}, PORTTALK_MALFORMED, "", 0, 0},
+        {"out8 with room for an answer", {{kOut8, {0x4E, 0, 0x87}, 3, 1}}, PORTTALK_MALFORMED, "",
+            0, 0},
+        {"in32 above the I/O space", {{kIn32, {0xFC, 0x0C, 1, 0}, 16, 16}}, PORTTALK_MALFORMED, "",
+            0, 0},
+        {"an unknown code", {{0x9C402420, {0x2F, 0}, 2, 1}}, PORTTALK_UNKNOWN_REQUEST, "", 0, 0},
+        {"in32 CFC with no address selected", {In32(0xCFC)}, PORTTALK_REFUSED, "", 0, 0},
+        {"the base address register, never through 0xCF8",
+            {Out32(0xCF8, SMBUS_BASE_ADDRESS), In32(0xCFC)}, PORTTALK_DONE, "config 8000FB20;", 4,
+            0xF001},
+        {"another PCI function", {Out32(0xCF8, 0x80000000)}, PORTTALK_REFUSED, "", 0, 0},
+        {"each handle reads the address it selected",
+            {Out32(0xCF8, SMBUS_CLASS_ADDRESS, 0), Out32(0xCF8, SMBUS_BASE_ADDRESS, 1),
+                In32(0xCFC, 0)},
+            PORTTALK_DONE, "config 8000FB08;", 4, 0x0C050000},
+        {"a handle that selected nothing reads nothing",
+            {Out32(0xCF8, SMBUS_BASE_ADDRESS, 1), In32(0xCFC, 0)}, PORTTALK_REFUSED, "", 0, 0},
+        {"the learned SMBus window", {Out8(0xF004, 0x6E)}, PORTTALK_DONE, "out8 F004 6E;", 0, 0},
+    };
+    for (const auto& c : cases) {
+        LoggedPorts logged;
+        const PortTalkPorts ports = logged.Table();
+        PortPlatform platform{};
+        PortTalkLearnPlatform(&platform, &ports);
+        logged.log.clear();
+        PortTalkHandle handles[2];
+        PortTalkOpenHandle(&handles[0]);
+        PortTalkOpenHandle(&handles[1]);
+        PortTalkOutcome outcome = PORTTALK_DONE;
+        unsigned long answered = 0;
+        unsigned char buffer[16] = {};
+        for (const Request& r : c.requests) {
+            std::fill(std::begin(buffer), std::end(buffer), 0);
+            std::copy(r.bytes.begin(), r.bytes.end(), buffer);
+            outcome = PortTalkServe(&platform, &ports, &handles[r.handle], r.code, buffer, r.inSize,
+                r.outSize, &answered);
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.what;
+        EXPECT_EQ(logged.log, c.reached) << c.what;
+        EXPECT_EQ(answered, c.answered) << c.what;
+        unsigned long answer = 0;
+        for (unsigned long i = 0; i < answered; ++i)
+            answer |= static_cast<unsigned long>(buffer[i]) << (8 * i);
+        EXPECT_EQ(answer, c.answer) << c.what;
+    }
 }
 
 } // namespace

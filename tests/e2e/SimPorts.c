@@ -101,23 +101,56 @@ static ULONG ConfigDword(ULONG address)
     return address == SMBUS_BASE_ADDRESS ? 0x0000F001ul : 0xFFFFFFFFul;
 }
 
-UCHAR PortRead8(USHORT port) { return (UCHAR)Read(port, 8); }
-USHORT PortRead16(USHORT port) { return (USHORT)Read(port, 16); }
-ULONG PortRead32(USHORT port) { return Read(port, 32); }
-void PortWrite8(USHORT port, UCHAR value) { Write(port, 8, value); }
-void PortWrite16(USHORT port, USHORT value) { Write(port, 16, value); }
-void PortWrite32(USHORT port, ULONG value) { Write(port, 32, value); }
+static UCHAR Read8(void* context, USHORT port)
+{
+    (void)context;
+    return (UCHAR)Read(port, 8);
+}
 
-ULONG PciConfigRead32(ULONG address)
+static USHORT Read16(void* context, USHORT port)
+{
+    (void)context;
+    return (USHORT)Read(port, 16);
+}
+
+static ULONG Read32(void* context, USHORT port)
+{
+    (void)context;
+    return Read(port, 32);
+}
+
+static void Write8(void* context, USHORT port, UCHAR value)
+{
+    (void)context;
+    Write(port, 8, value);
+}
+
+static void Write16(void* context, USHORT port, USHORT value)
+{
+    (void)context;
+    Write(port, 16, value);
+}
+
+static void Write32(void* context, USHORT port, ULONG value)
+{
+    (void)context;
+    Write(port, 32, value);
+}
+
+static ULONG PciConfigRead32(void* context, ULONG address)
 {
     KIRQL previous = Lock();
     ULONG value = ConfigDword(address);
+    (void)context;
     TakeScripted(PCI_DATA_PORT, 32, &value);
     Record(SIM_EVENT_WRITE, 32, PCI_ADDRESS_PORT, address);
     Record(SIM_EVENT_READ, 32, PCI_DATA_PORT, value);
     Unlock(previous);
     return value;
 }
+
+const PortTalkPorts g_hostPorts
+    = {NULL, Read8, Read16, Read32, Write8, Write16, Write32, PciConfigRead32};
 
 void PortAccessDeviceOpened(void)
 {
