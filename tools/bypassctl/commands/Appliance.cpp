@@ -179,7 +179,9 @@ void VirtualAppliance::Notice(bool requested)
 }
 
 // A count that ran out while time passed expired; one that stopped or
-// started with a request was stopped or started by it.
+// started with a request was stopped or started by it. The model tells the
+// time left in whole seconds, rounded up, so a re-arm shows where it raises
+// them: every re-arm one second or more after the last.
 void VirtualAppliance::NoticeWatchdog(const bypass::sim::WatchdogState& was,
     const bypass::sim::WatchdogState& now, bool requested, bool restarted)
 {

@@ -82,9 +82,11 @@ int Listen(const std::string& path)
     return fd;
 }
 
-// SIGINT and SIGTERM, read from a descriptor the loop polls.
+// SIGINT and SIGTERM, read from a descriptor the loop polls. A log piped
+// into a reader that went away must not end the board's life.
 int StopSignals()
 {
+    signal(SIGPIPE, SIG_IGN);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
