@@ -26,6 +26,7 @@ expect 0 "5001  Luna Pier CRB    2,2    D525-LW        D525-LW(立华)平台" li
 expect 0 "out8 4E F6
 out8 4F 1E" --simulate MS-96E3 --trace wdt arm --action bypass --timeout 30
 expect 2 "A subcommand is required" --simulate 6
+[ -n "$runner" ] && expect 2 "not available on Windows" appliance --simulate 6
 
 # Without port access: the driver (Windows) or the privilege (Linux) is
 # missing. Type 1's status touches no port beyond opening the driver.

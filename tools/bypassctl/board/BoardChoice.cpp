@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/TextConv.h"
+#include "commands/Appliance.h"
 
 #include "framework/BypassInfo.h"
 #include "framework/BypassToolManager.h"
@@ -65,6 +66,7 @@ const bypass_info& SimulatedRow(const std::string& simulate)
 
 Board ChooseBoard(const Options& options)
 {
+    UseApplianceOf(options);
     if (options.type != kIdentify && !IsToolType(options.type))
         throw CommandError{kExitUsage,
             "unknown board type " + std::to_string(options.type) + "; allowed: " + AllowedTypes()

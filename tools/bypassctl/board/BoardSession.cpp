@@ -36,7 +36,8 @@ BoardSession::BoardSession(Context& context)
     , m_type(ResolveType(m_board))
     , m_ports(PortsOf(m_board))
     , m_failedBefore(m_ports.FailedAccesses())
-    , m_lock(m_board.simulator != nullptr)
+    , m_lock(m_board.simulator != nullptr || !context.options.appliance.empty()
+          || std::getenv("BYPASSTOOL_APPLIANCE"))
 {
     const char* tool = bypass::BypassToolClassName(m_type);
     Report& report = m_context.report;

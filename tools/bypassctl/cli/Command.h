@@ -25,6 +25,7 @@ enum class ExpiryAction { Bypass, Restart };
 struct Options {
     int type = kIdentify;
     std::string simulate;
+    std::string appliance; // the socket of a virtual appliance to drive
     bool trace = false;
     bool json = false;
     bool bypassOn = false;
@@ -40,6 +41,7 @@ struct Options {
     long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
     bool verbose = false;               // log each re-arm
     std::string statusFile;
+    std::string socket; // where the appliance serves
     // The command line without its command's words, as given: what the
     // service hands on to keepalive.
     std::vector<std::string> arguments;

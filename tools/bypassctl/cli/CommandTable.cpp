@@ -2,6 +2,8 @@
 // order of bypassctl --help.
 #include "cli/CommandTable.h"
 
+#include "commands/Appliance.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -46,6 +48,9 @@ void AddBoardOptions(CLI::App& app, Options& options)
                                      : std::string();
             },
             "");
+    app.add_option("--appliance", options.appliance,
+        "drive the virtual appliance serving this socket (bypassctl appliance); default "
+        "$BYPASSTOOL_APPLIANCE");
     app.add_flag("--trace", options.trace, "show every port access and sleep on standard error");
     app.add_flag("--json", options.json, "write one JSON object on standard output");
 }
@@ -171,6 +176,10 @@ const CommandRow kCommands[] = {
         "arm the watchdog and re-arm it while the health checks pass, until SIGINT, SIGTERM or "
         "SIGHUP, then stop it",
         KeepWatchdogAlive, AddKeepAliveOptions},
+    {"appliance",
+        "serve a simulated board in real time on a Unix socket, for other processes to drive "
+        "(Linux)",
+        RunAppliance, AddApplianceOptions},
     {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr,
         System::Windows},
     {"service install",

@@ -1,0 +1,20 @@
+#include "platform/ApplianceSocket.h"
+
+#include "cli/Command.h"
+
+namespace bypassctl {
+namespace {
+
+const char kNotHere[] = "the virtual appliance is not available on Windows: it serves a Unix "
+                        "socket; run it on Linux";
+
+} // namespace
+
+void ServeApplianceSocket(const std::string&, ApplianceService&, const std::function<void()>&)
+{
+    throw CommandError{kExitUsage, kNotHere};
+}
+
+void ConnectAppliance(const std::string&) { throw CommandError{kExitUsage, kNotHere}; }
+
+} // namespace bypassctl
