@@ -44,8 +44,8 @@ TEST(HealthCheckTest, VerdictsOfCommandsAndPidFiles)
     // counts, not that of what it left running.
 #if defined(_WIN32)
         {CommandCheck("ping -n 10 127.0.0.1 >NUL"), "timed out after 4 s, killed"},
-        {ProcessCheck("PING.EXE"), "no process PING.EXE is running"},
-        {ProcessCheck("UNIT_TESTS.EXE"), ""},
+        {std::move(MakeChecks({}, {}, {"PING.EXE"})[0]), "no process PING.EXE is running"},
+        {std::move(MakeChecks({}, {}, {"UNIT_TESTS.EXE"})[0]), ""},
 #else
         {CommandCheck("kill -9 $$"), "killed by signal 9"},
         {CommandCheck("sleep 5 & exit 4"), "exited 4"},

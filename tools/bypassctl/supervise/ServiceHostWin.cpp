@@ -134,7 +134,6 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/)
 }
 
 } // namespace
-} // namespace
 
 DWORD HostService(const KeepaliveInService& keepalive, int& exitCode)
 {
