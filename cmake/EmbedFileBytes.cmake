@@ -1,10 +1,12 @@
-# Writes OUTPUT, a C++ source that defines the string NAME as the SHA-256 of
-# INPUT in lower-case hex: a build embeds the hash of a file it also ships.
-# Usage: cmake -DINPUT=file -DOUTPUT=file.cpp -DNAME=identifier -P EmbedFileHash.cmake
-file(SHA256 "${INPUT}" hash)
+# Writes OUTPUT, a C++ source that defines NAME as the bytes of INPUT: a
+# build embeds a file it also ships, to compare the shipped one with.
+# Usage: cmake -DINPUT=file -DOUTPUT=file.cpp -DNAME=identifier -P EmbedFileBytes.cmake
+file(READ "${INPUT}" hex HEX)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 file(WRITE "${OUTPUT}.new"
-     "// The SHA-256 of ${INPUT}, written by the build.\n"
-     "extern const char* const ${NAME};\n"
-     "const char* const ${NAME} = \"${hash}\";\n")
+     "// The bytes of ${INPUT}, written by the build.\n"
+     "#include <vector>\n"
+     "extern const std::vector<unsigned char> ${NAME};\n"
+     "const std::vector<unsigned char> ${NAME} = {\n${bytes}};\n")
 file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.new")
