@@ -20,6 +20,10 @@ const ServiceApi kReal = {
     ::RegDeleteKeyW,
     ::GetModuleFileNameW,
     ::WaitForSingleObject,
+    ::GetNamedSecurityInfoW,
+    ::FindFirstFileW,
+    ::FindNextFileW,
+    ::FindClose,
 };
 
 const ServiceApi* g_api = nullptr;
