@@ -109,6 +109,14 @@ const char* EndingName(Ending ending)
     }
 }
 
+// How the report and the log end a stop that put the ports into bypass.
+std::string BypassNote(bool bypassed, int result, const char* done)
+{
+    if (!bypassed)
+        return "";
+    return result < 0 ? "; the ports could not be put into bypass" : done;
+}
+
 // One keepalive from its arming to its end: the rounds on this session's
 // board, and what they tell the report and the status file on the way.
 class KeepaliveRun : public RoundsBoard {
@@ -254,7 +262,7 @@ void KeepaliveRun::StopOrLeave(Ending ending)
     report.Set("result", m_failed ? m_result : stopResult < 0 ? stopResult : bypassResult);
     report.Say("re-armed " + std::to_string(m_rounds.Rearms()) + " times; watchdog "
         + (leaveArmed ? "left armed" : "stopped") + (canStop ? "" : " (this board cannot stop it)")
-        + (bypassed ? "; ports put into bypass" : ""));
+        + BypassNote(bypassed, bypassResult, "; ports put into bypass"));
     m_session.ReportState();
     Log(Priority::Notice,
         std::string(ending == Ending::Stopped ? "stopped on request" : "stopping after the failure")
@@ -262,9 +270,7 @@ void KeepaliveRun::StopOrLeave(Ending ending)
                         + ExpiryText(m_options.action)
                           : (stopResult < 0 ? ": the watchdog could not be stopped"
                                             : ": watchdog stopped"))
-            + (bypassed ? (bypassResult < 0 ? "; the ports could not be put into bypass"
-                                            : "; the ports are in bypass")
-                        : ""));
+            + BypassNote(bypassed, bypassResult, "; the ports are in bypass"));
     WriteStatus("stopped", leaveArmed);
     if (m_failed)
         CheckResult(m_result, m_failed);
