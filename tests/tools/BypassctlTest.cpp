@@ -214,6 +214,22 @@ const Row kRows[] = {
     {{"keepalive", "--simulate", "4", "--timeout", "30"}, 0,
         "cannot stop its watchdog: once keepalive ends it expires after the last re-arm: 16 s",
         {{"/watchdog", "armed"}, {"/board_state/watchdog/running", true}}},
+    // --on-stop bypass stops the watchdog before the bypass switch, which on
+    // the MSI boards forces the expiry of an armed watchdog: a restart.
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--action", "restart", "--on-stop",
+         "bypass"},
+        0, "watchdog stopped; ports put into bypass",
+        {{"/bypass", "on"}, {"/board_state/restarts", 0}, {"/board_state/relays/0", "bypass"},
+            {"/board_state/watchdog/running", false}}},
+    {{"keepalive", "--simulate", "5002", "--timeout", "30", "--action", "restart", "--on-stop",
+         "bypass"},
+        0, "", {{"/board_state/restarts", 0}, {"/board_state/relays/0", "bypass"}}},
+    {{"keepalive", "--simulate", "3", "--timeout", "30", "--on-stop", "bypass"}, 0, "",
+        {{"/board_state/relays/0", "bypass"}, {"/board_state/watchdog/running", false}}},
+    {{"keepalive", "--simulate", "4", "--timeout", "30", "--on-stop", "bypass"}, 0, "",
+        {{"/bypass", "on"}, {"/board_state/relays/0", "bypass"}}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--on-stop", "leave", "--leave-armed"}, 2,
+        "excludes", {}},
     // EnableWDT starts nothing from a new process: it reads, or counts
     // minutes to no end.
     {{"wdt", "enable", "--simulate", "1"}, 4, "only reads port 0xF2", {}},
