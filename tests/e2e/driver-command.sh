@@ -72,6 +72,12 @@ for value in "Type /t REG_DWORD /d 1" "Start /t REG_DWORD /d 3" "ErrorControl /t
     "$wine" reg add "$key" /v $value /f >/dev/null || fail "cannot register the service"
 done
 new_session
+# bypassctl's advice in that state names what mends it.
+rm -f "$dir/PortTalk.sys"
+out=$("$wine" "$dir/bypassctl.exe" --type 1 status 2>&1 | tr -d '\r')
+echo "$out" | grep -q "run bypassctl driver install" || fail "no advice to run driver install:
+$out"
+new_session
 
 cp "$dir/signed.sys" "$dir/PortTalk.sys"
 out=$(ctl install) || fail "the signed driver was not installed:

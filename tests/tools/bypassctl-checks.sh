@@ -46,7 +46,7 @@ if [ -z "$runner" ]; then
     if [ "$(id -u)" = 0 ]; then
         runner="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all --"
     fi
-    expect 3 "no port access: " --type 1 status
+    expect 3 "no port access: neither /dev/porttalk" --type 1 status
     runner=""
     # Another process holds the board lock, or runs keepalive on the watchdog.
     BYPASSCTL_LOCK_DIR=$(mktemp -d)

@@ -1,14 +1,15 @@
 #include "board/BoardChoice.h"
 
+#include "commands/Appliance.h"
 #include "platform/Process.h"
 #include "platform/TextConv.h"
-#include "commands/Appliance.h"
 
 #include "framework/BypassInfo.h"
 #include "framework/BypassToolManager.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace bypassctl {
 namespace {
@@ -82,6 +83,34 @@ Board ChooseBoard(const Options& options)
     // The hardware is the simulated board's even when --type picks another tool.
     board.simulator = std::make_unique<BoardSimulator>(row.type, row.board_name);
     return board;
+}
+
+// --type skips identification, not the board's product: a board that
+// reports the product of another type has that type's hardware, which the
+// named tool may not drive (a simulated board reports its own).
+std::string OtherProductWarning(const Options& options, const Board& board)
+{
+    if (options.type == kIdentify)
+        return "";
+    const std::string product
+        = board.simulator ? SimulatedRow(options.simulate).board_name : ReportedProduct();
+    const bypass_info* row = FindRowByProduct(product);
+    if (!row || row->type == options.type)
+        return "";
+    return "--type " + std::to_string(options.type) + " on a board that reports product \""
+        + product + "\", which is board type " + std::to_string(row->type) + ": the tool of type "
+        + std::to_string(options.type)
+        + " may not drive this hardware, and what it reports may not have happened";
+}
+
+std::string PortPathText(const Options& options, const Board& board, bool opened)
+{
+    if (board.simulator)
+        return "simulated board (no ports)";
+    const char* variable = std::getenv("BYPASSTOOL_APPLIANCE");
+    if (!options.appliance.empty() || variable)
+        return "appliance socket " + (options.appliance.empty() ? variable : options.appliance);
+    return opened ? PortPathInUse() : PortPathToBeUsed();
 }
 
 std::string ReportedProduct()

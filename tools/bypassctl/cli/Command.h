@@ -36,6 +36,7 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool bypassOn = false;
+    bool force = false; // bypass on even where it would restart the system
     ExpiryAction action = ExpiryAction::Bypass;
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts

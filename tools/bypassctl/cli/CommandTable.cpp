@@ -81,6 +81,9 @@ void AddBypassOptions(CLI::App& command, Options& options)
             "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
+    command.add_flag("--force", options.force,
+        "bypass on even where it forces the expiry of a watchdog armed for restart, which "
+        "restarts the system");
 }
 
 void AddArmOptions(CLI::App& command, Options& options)

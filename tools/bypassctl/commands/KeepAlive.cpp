@@ -356,8 +356,8 @@ void KeepWatchdogAlive(Context& context)
     KeepaliveRun run(context, session, plan);
     if (!CanStop(session) && options.onStop != OnStop::Leave)
         report.Warn("board type " + std::to_string(session.Type())
-            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
-            + run.Expiry());
+            + " cannot stop its watchdog with DisableWDT, " + WhatStopsIt(session, options.action)
+            + ": once keepalive ends it expires after the last re-arm: " + run.Expiry());
     context.console.stop.Listen();
     run.Finish(run.Run());
 }
