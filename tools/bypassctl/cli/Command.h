@@ -29,6 +29,7 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool bypassOn = false;
+    bool force = false; // act beside a running keepalive
     ExpiryAction action = ExpiryAction::Bypass;
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts

@@ -73,8 +73,16 @@ CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
         ->check(Decimal, "");
 }
 
+// What changes the watchdog or the relays waits for keepalive to end.
+void AddForceOption(CLI::App& command, Options& options)
+{
+    command.add_flag("--force", options.force,
+        "act even while a keepalive owns the watchdog (it undoes the change at its next round)");
+}
+
 void AddBypassOptions(CLI::App& command, Options& options)
 {
+    AddForceOption(command, options);
     command
         .add_option_function<std::string>(
             "state", [&options](const std::string& state) { options.bypassOn = state == "on"; },
@@ -87,6 +95,7 @@ void AddArmOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options)->required();
     AddTimeoutOption(command, options)->required();
+    AddForceOption(command, options);
 }
 
 // The timeout is checked by the command, which says why it needs one.
@@ -94,6 +103,7 @@ void AddKickOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options);
     AddTimeoutOption(command, options);
+    AddForceOption(command, options);
 }
 
 // What keepalive asks before each re-arm; all must pass.
@@ -166,8 +176,9 @@ const CommandRow kCommands[] = {
     {"wdt enable",
         "start the watchdog with a new bypassctl's stored timeout (5 s), where the board's "
         "EnableWDT starts one",
-        EnableWatchdog, nullptr},
-    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog, nullptr},
+        EnableWatchdog, AddForceOption},
+    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog,
+        AddForceOption},
     {"status",
         "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
         "back and the board's own text",

@@ -286,8 +286,8 @@ void KeepWatchdogAlive(Context& context)
     const Options& options = context.options;
     Report& report = context.report;
     BoardSession session(context);
+    session.OwnWatchdog();
     const KeepalivePlan plan = PlanKeepalive(options, session);
-    session.AdvertiseKeepalive();
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, plan.timeout);
     report.Set("interval_seconds", plan.interval);

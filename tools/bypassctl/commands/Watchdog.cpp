@@ -81,6 +81,9 @@ bool CanStop(const BoardSession& session)
 
 namespace {
 
+const char kKeepaliveRearms[]
+    = "at its next round it re-arms the watchdog with its own timeout and action";
+
 // Arms (or, for kick, re-arms) with the command line's timeout and action.
 void ArmWith(Context& context, const char* verb)
 {
@@ -88,6 +91,7 @@ void ArmWith(Context& context, const char* verb)
     Report& report = context.report;
     BoardSession session(context);
     const TimeoutVerdict hardware = PrepareArming(options, session);
+    session.RequireNoKeepalive(kKeepaliveRearms);
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, hardware);
     session.Run(Arm(options.action, static_cast<int>(options.timeout)));
@@ -145,6 +149,7 @@ void EnableWatchdog(Context& context)
     Report& report = context.report;
     BoardSession session(context);
     session.RequireWatchdog();
+    session.RequireNoKeepalive(kKeepaliveRearms);
     const bypass::WatchdogStep& step = RowOf(session).enableWdt;
     if (step.effect != WatchdogEffect::Starts)
         throw CommandError{kExitUnsupported,
@@ -167,6 +172,7 @@ void StopWatchdog(Context& context)
 {
     BoardSession session(context);
     session.RequireWatchdog();
+    session.RequireNoKeepalive("at its next round it arms the watchdog again");
     const bypass::WatchdogStep& step = RowOf(session).disableWdt;
     if (!CanStop(session))
         throw CommandError{kExitUnsupported,

@@ -1,9 +1,10 @@
-// The system-wide lock that keeps a second bypassctl off the board while
-// one runs a board operation: the lock file itself on Linux (flock), the
-// named mutex "Global\bypassctl-board" on Windows
-// ("Local\bypassctl-simulated-board" for simulated boards). The holder
-// writes its process id into the lock file, so that a process that waited
-// in vain can name it.
+// A system-wide lock: the lock file itself on Linux (flock), the named
+// mutex "Global\bypassctl-NAME" on Windows ("Local\bypassctl-simulated-NAME"
+// for simulated boards). The system lets it go when its holder ends,
+// however it ends. The holder writes its process id into the lock file, so
+// that a process that waited in vain can name it. The board lock keeps a
+// second bypassctl off the board while one runs a board operation; the
+// keepalive lock makes one keepalive the watchdog's owner.
 #pragma once
 
 #include <chrono>
@@ -14,7 +15,7 @@ namespace bypassctl {
 
 class SystemLock {
 public:
-    SystemLock(const std::string& path, bool simulated);
+    SystemLock(const std::string& path, const std::string& name, bool simulated);
     ~SystemLock();
     SystemLock(const SystemLock&) = delete;
     SystemLock& operator=(const SystemLock&) = delete;

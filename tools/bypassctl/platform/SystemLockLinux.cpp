@@ -16,7 +16,7 @@ int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
 } // namespace
 
-SystemLock::SystemLock(const std::string& path, bool /*simulated*/)
+SystemLock::SystemLock(const std::string& path, const std::string& /*name*/, bool /*simulated*/)
     : m_path(path)
     , m_handle(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
 {

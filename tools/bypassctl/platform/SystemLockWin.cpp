@@ -14,10 +14,10 @@ HANDLE Mutex(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 } // namespace
 
-SystemLock::SystemLock(const std::string& path, bool simulated)
+SystemLock::SystemLock(const std::string& path, const std::string& name, bool simulated)
     : m_path(path)
     , m_handle(reinterpret_cast<std::intptr_t>(CreateMutexA(nullptr, FALSE,
-          simulated ? "Local\\bypassctl-simulated-board" : "Global\\bypassctl-board")))
+          ((simulated ? "Local\\bypassctl-simulated-" : "Global\\bypassctl-") + name).c_str())))
 {
 }
 
