@@ -45,7 +45,9 @@ if [ -z "$runner" ]; then
     wait
     "$ctl" keepalive --simulate 6 --timeout 30 >/dev/null 2>&1 &
     timeout 10 sh -c "until [ -s $BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid ]; do sleep 0.1; done"
-    expect 0 "keepalive (process $!) is driving this watchdog" --simulate 7 wdt stop
+    expect 6 "bypassctl keepalive (process $!) owns this watchdog; nothing was done" --simulate 7 wdt stop
+    expect 0 "(process $!) owns this watchdog: --force acts beside it" --simulate 7 wdt stop --force
+    expect 6 "keepalive (process $!) already drives this watchdog" --simulate 6 keepalive --timeout 30
     kill $! && wait $!
     # A pid that another program has been given since is no keepalive.
     echo $$ >"$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
