@@ -8,7 +8,7 @@ expiry follows the last arming before the harm within what the hardware
 counts + one interval (+1 s). A healthy row must see no expiry. One owner:
 a second keepalive and the commands that change the watchdog are refused
 (exit 6, naming the owner). Usage: chaos.py BYPASSCTL [ROW...]"""
-import datetime, fcntl, json, os, signal, subprocess, sys, tempfile, time
+import datetime, fcntl, json, os, shutil, signal, subprocess, sys, tempfile, time
 
 CTL = sys.argv[1]
 HARDWARE, INTERVAL = 4, 2
@@ -43,7 +43,8 @@ class Run:
 
     def refused(self, owner, *args):
         r = self.ctl(*args)
-        if r.returncode != 6 or f"process {owner.pid}" not in r.stderr:
+        if r.returncode != 6 or f"(process {owner.pid}) owns" not in r.stderr \
+                or "systemctl stop bypassctl-keepalive" not in r.stderr:
             self.failures.append(f"{' '.join(args)}: exit {r.returncode}, {r.stderr.strip()}")
 
     @staticmethod
@@ -152,11 +153,12 @@ def play(name, checks, harm, healthy, ends, d):
     finally:
         run.end()
     events = run.events()
+    shutil.rmtree(d)
     arms = [e["t"] for e in events
             if e["event"] in ("watchdog_started", "watchdog_rearmed") and e["t"] <= harmed]
     expiries = [e["t"] for e in events if e["event"] == "watchdog_expired"]
     if healthy:
-        margin = "no expiry" if not expiries else f"expired {expiries[0] - harmed:.2f} s after"
+        margin = f"expiry at {expiries[0] - harmed:+.2f} s from the harm" if expiries else "no expiry"
         if expiries:
             run.failures.append("the watchdog expired over a healthy host")
     elif not arms or not expiries:

@@ -126,7 +126,7 @@ void BoardSession::RequireNoKeepalive(const std::string& afterwards)
     const std::string owner = "bypassctl keepalive " + Process(keepalive) + " owns this watchdog";
     if (!m_context.options.force)
         throw CommandError{kExitBusy,
-            owner + "; nothing was done. " + HowToStop(keepalive)
+            owner + "; nothing was done; " + HowToStop(keepalive)
                 + ", or give --force to act beside it"};
     m_context.report.Warn(owner + ": --force acts beside it; " + afterwards);
 }
