@@ -62,6 +62,7 @@ CLI::Option* AddActionOption(CLI::App& command, Options& options)
             "--action",
             [&options](const std::string& action) {
                 options.action = action == "restart" ? ExpiryAction::Restart : ExpiryAction::Bypass;
+                options.actionGiven = true;
             },
             "what expiry does: bypass (join the ports) or restart (reset the system)")
         ->check(CLI::IsMember({"bypass", "restart"}));
@@ -98,7 +99,8 @@ void AddArmOptions(CLI::App& command, Options& options)
     AddForceOption(command, options);
 }
 
-// The timeout is checked by the command, which says why it needs one.
+// The timeout and the action are checked by the command, which says why it
+// needs them.
 void AddKickOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options);
@@ -127,8 +129,13 @@ void AddHealthCheckOptions(CLI::App& command, Options& options)
             ->check(NotEmpty, "");
     command
         .add_option("--check-timeout", options.checkTimeout,
-            "seconds each check may take before it fails, shorter than the interval (default "
-            "half the interval, at least 1)")
+            "seconds all of a round's checks may take together, shorter than the interval "
+            "(default half the interval, less where the timeout leaves less)")
+        ->check(Decimal, "");
+    command
+        .add_option("--start-grace", options.startGrace,
+            "seconds a start waits for the checks to pass before it arms once without "
+            "re-arming (default 0)")
         ->check(Decimal, "");
     command
         .add_option("--max-failures", options.maxFailures,
@@ -170,8 +177,8 @@ const CommandRow kCommands[] = {
     {"wdt", "drive the watchdog", nullptr, nullptr},
     {"wdt arm", "arm the watchdog with a timeout and an expiry action", ArmWatchdog, AddArmOptions},
     {"wdt kick",
-        "re-arm the watchdog with the timeout it was armed with (--timeout is needed: a new "
-        "bypassctl does not know it)",
+        "re-arm the watchdog with the timeout and action it was armed with (--timeout and "
+        "--action are needed: a new bypassctl does not know them)",
         KickWatchdog, AddKickOptions},
     {"wdt enable",
         "start the watchdog with a new bypassctl's stored timeout (5 s), where the board's "

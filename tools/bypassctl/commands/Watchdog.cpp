@@ -129,8 +129,10 @@ int RequireWatchdogSelected(BoardSession& session, Report& report)
 
 void ArmWatchdog(Context& context) { ArmWith(context, "armed"); }
 
-// A new bypassctl holds only the library's initial timeout: the re-arm
-// needs the one the watchdog runs with, or it would silently change it.
+// A new bypassctl holds only the library's initial timeout, and no action:
+// the re-arm needs the ones the watchdog runs with, or it would silently
+// change them (a restart arming rewritten into bypass, a long timeout cut
+// short).
 void KickWatchdog(Context& context)
 {
     if (context.options.timeout == kNotGiven)
@@ -138,6 +140,10 @@ void KickWatchdog(Context& context)
             "wdt kick needs --timeout SECONDS, the timeout the watchdog was armed with: a new "
             "bypassctl holds only the library's 5 s default, and re-arming with it would cut a "
             "longer timeout short"};
+    if (!context.options.actionGiven)
+        throw CommandError{kExitUsage,
+            "wdt kick needs --action bypass|restart, the action the watchdog was armed with: "
+            "the re-arm arms that action's slot, and a default would silently change it"};
     ArmWith(context, "re-armed");
 }
 

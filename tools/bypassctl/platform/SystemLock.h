@@ -27,6 +27,8 @@ public:
     void Release();
 
 private:
+    long Holder() const;
+
     std::string m_path;
     std::intptr_t m_handle; // the lock file's descriptor, or the mutex
 };

@@ -37,9 +37,17 @@ long SystemLock::Take(std::chrono::milliseconds wait)
     const DWORD waited = WaitForSingleObject(Mutex(m_handle), static_cast<DWORD>(wait.count()));
     // An abandoned mutex was held by a process that ended: it is ours now.
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
-        return ReadPid(m_path);
+        return Holder();
     std::ofstream(m_path) << OwnPid() << '\n';
     return 0;
+}
+
+// The file's last writer may be this process itself, when the holder
+// could not write its own id.
+long SystemLock::Holder() const
+{
+    const long written = ReadPid(m_path);
+    return written == OwnPid() ? -1 : written;
 }
 
 void SystemLock::Release()
