@@ -179,27 +179,31 @@ const Row kRows[] = {
     // timeout must fit inside what the hardware counts, 16 s for 30 here.
     {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "12", "--pidfile", "p",
          "--check-timeout", "4"},
-        2, "interval 12 s plus check timeout 4 s must be shorter than the 16 s the board", {}},
+        2, "interval 12 s plus --check-timeout 4 s must be shorter than the 16 s the board", {}},
     {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "11", "--pidfile", "p",
          "--check-timeout", "4"},
         0, "health checks: pid file p", {}},
-    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "1", "--check", "exit 0"}, 2,
-        "check timeout 1 s must be at least 1 s and shorter than the interval of 1 s", {}},
-    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "5", "--pidfile", "p"}, 0,
-        "", {{"/check_timeout_seconds", 2}, {"/outcome", "stopped"}}},
+    // A default check timeout fits the interval given; one given is judged.
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "1", "--check", "exit 0"}, 0,
+        "", {{"/check_timeout_seconds", 0.5}}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--interval", "1", "--check", "exit 0",
+         "--check-timeout", "1"},
+        2, "--check-timeout 1 s must be at least 1 s and shorter than the interval of 1 s", {}},
+    {{"keepalive", "--simulate", "6", "--timeout", "8", "--interval", "6", "--pidfile", "p"}, 0, "",
+        {{"/check_timeout_seconds", 1}, {"/outcome", "stopped"}}},
     {{"keepalive", "--simulate", "6", "--timeout", "30", "--max-failures", "0"}, 2,
         "max failures 0 must be at least 1", {}},
     {{"keepalive", "--simulate", "6", "--timeout", "30", "--check", " "}, 2, "names nothing", {}},
     // The NEXCOM logic counts codes up to 7.
-    {{"wdt", "kick", "--simulate", "7", "--timeout", "2000000000"}, 2,
+    {{"wdt", "kick", "--simulate", "7", "--action", "bypass", "--timeout", "2000000000"}, 2,
         "is longer than the board's logic is known to count; allowed: 1 to 127 seconds", {}},
     // Code 5 may mean 16 s on the NEXCOM board.
     {{"keepalive", "--simulate", "7", "--timeout", "30", "--interval", "16"}, 2,
         "shorter than the 16 s the board may count for the timeout of 30 s", {}},
     // No watchdog, no bypass hardware, no restart expiry.
     {{"wdt", "stop", "--simulate", "5001"}, 4, "", {}},
-    {{"wdt", "kick", "--simulate", "5001", "--timeout", "5"}, 4, "board type 5001 has no watchdog",
-        {}},
+    {{"wdt", "kick", "--simulate", "5001", "--action", "bypass", "--timeout", "5"}, 4,
+        "board type 5001 has no watchdog", {}},
     {{"bypass", "on", "--simulate", "NULL"}, 4, "", {}},
     {{"wdt", "arm", "--simulate", "5003", "--action", "restart", "--timeout", "9"}, 4, "", {}},
     {{"wdt", "kick", "--simulate", "5003", "--action", "restart", "--timeout", "9"}, 4,
@@ -237,6 +241,7 @@ const Row kRows[] = {
     {{"wdt", "enable", "--simulate", "4"}, 0, "watchdog started: 4 s on the hardware (5 s asked)",
         {{"/hardware_seconds", 4}, {"/board_state/watchdog/seconds_left", 4}}},
     {{"wdt", "kick", "--simulate", "6"}, 2, "wdt kick needs --timeout", {}},
+    {{"wdt", "kick", "--simulate", "6", "--timeout", "60"}, 2, "wdt kick needs --action", {}},
     // Boards whose operation answers -1 after its whole sequence.
     {{"bypass", "on", "--simulate", "5"}, 5,
         "the board answered -1 to EnableBypass; the relays switched anyway: bypass on: the ports "
@@ -459,6 +464,7 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     // the model expires 9 s after the recovery, and keepalive sees it then.
     CountedStop bypassStop(100);
     PlayHost(bypassStop, pidFile, "+-+");
+    std::ofstream(pidFile) << OwnPid() << "\n"; // the start's checks pass
     RecordingSupervisor bypassLog;
     Args args = common;
     args.insert(args.end(), {"--simulate", "6"});
@@ -471,7 +477,7 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     EXPECT_EQ(bypassReport["board_state"]["relays"], Json::array({"bypass", "bypass"}));
     EXPECT_EQ(bypassReport["rearms"], 2);
     EXPECT_EQ(bypassReport["rounds"], 6);
-    EXPECT_EQ(bypassReport["failed_rounds"], 3);
+    EXPECT_EQ(bypassReport["failed_rounds"], 4);
     EXPECT_EQ(bypassReport["watchdog"], "expired");
     EXPECT_EQ(bypassLog.Priorities(), "5 R 4 3 5 4 3 4 4 3");
     EXPECT_NE(bypassLog.lines[2].find(pidFile), std::string::npos);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <unistd.h>
 #if !defined(_WIN32)
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -33,8 +34,15 @@ TEST(HealthCheckTest, VerdictsOfCommandsAndPidFiles)
         return (dir / name).string();
     };
     const std::string missing = (dir / "missing").string(), hung = (dir / "hung").string(),
-                      garbage = pidFile("garbage", "12abc\n"), zero = pidFile("zero", "0\n"),
-                      stale = pidFile("stale", "2147483644\n"), live = pidFile("live", pid + "\n ");
+                      left = (dir / "left").string(), fifo = (dir / "fifo").string(),
+                      link = (dir / "link").string(), garbage = pidFile("garbage", "12abc\n"),
+                      zero = pidFile("zero", "0\n"), stale = pidFile("stale", "2147483644\n"),
+                      live = pidFile("live", pid + "\n ");
+#if !defined(_WIN32)
+    mkfifo(fifo.c_str(), 0600);
+    std::filesystem::create_symlink(live, link);
+    const int inherited = dup(STDIN_FILENO);
+#endif
     // A check, and why it fails (empty: it passes).
     std::pair<std::unique_ptr<HealthCheck>, std::string> cases[] = {
         {CommandCheck("exit 0"), ""},
@@ -51,6 +59,13 @@ TEST(HealthCheckTest, VerdictsOfCommandsAndPidFiles)
         {CommandCheck("sleep 5 & exit 4"), "exited 4"},
         {CommandCheck("echo $$ >" + hung + "; sleep 10"), "timed out after 0.3 s, killed"},
         {CommandCheck("! grep -qs \") [^Z] [0-9]* $(cat " + hung + ") \" /proc/[0-9]*/stat"), ""},
+        // A passing check's leftovers go too; it inherits no descriptor.
+        {CommandCheck("echo $$ >" + left + "; sleep 10 >/dev/null & exit 0"), ""},
+        {CommandCheck("! grep -qs \") [^Z] [0-9]* $(cat " + left + ") \" /proc/[0-9]*/stat"), ""},
+        {CommandCheck("test ! -e /proc/$$/fd/" + std::to_string(inherited)), ""},
+        // A FIFO would block an open; a link is not followed.
+        {PidFileCheck(fifo), "pid file " + fifo + " is not a regular file"},
+        {PidFileCheck(link), "pid file " + link + " is a symbolic link, not followed"},
 #endif
         {PidFileCheck(missing), "pid file " + missing + " is missing"},
         {PidFileCheck(garbage), "pid file " + garbage + " does not hold a process id"},
@@ -75,6 +90,7 @@ TEST(HealthCheckTest, VerdictsOfCommandsAndPidFiles)
     // Every shell reaped, every pipe closed, whatever the verdict.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(openFiles(), filesBefore);
+    close(inherited);
 #endif
     std::filesystem::remove_all(dir);
 }

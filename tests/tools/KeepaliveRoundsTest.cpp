@@ -22,11 +22,13 @@ struct ScriptedBoard : RoundsBoard {
     bool WaitInterval(int seconds) override
     {
         ms += static_cast<unsigned long long>(seconds) * 1000;
-        return round++ == health.size();
+        return ++round == health.size();
     }
     void StateChanged(const char* /*state*/) override { }
 
-    std::string health; // per round: '+' the check passes, '-' it fails
+    // per round, the first before the arming: '+' the checks pass, '-' they
+    // fail, 'h' they hang until their timeout
+    std::string health;
     int checkMs = 0;
     int failingRearm = 0; // the re-arm the board answers with a failure; 0 none
     std::string calls;
@@ -42,10 +44,12 @@ struct ScriptedCheck : HealthCheck {
     {
     }
     std::string Name() const override { return "scripted"; }
-    CheckVerdict Run(std::chrono::milliseconds /*timeout*/) override
+    CheckVerdict Run(std::chrono::milliseconds timeout) override
     {
-        board.ms += static_cast<unsigned long long>(board.checkMs);
-        return {board.health[board.round - 1] == '+', "scripted failure"};
+        const char health = board.health[board.round];
+        board.ms += health == 'h' ? static_cast<unsigned long long>(timeout.count())
+                                  : static_cast<unsigned long long>(board.checkMs);
+        return {health == '+', "scripted failure"};
     }
     ScriptedBoard& board;
 };
@@ -64,31 +68,46 @@ struct Priorities : Supervisor {
 
 struct Row {
     const char* health;
+    int checks;
     int maxFailures;
     int checkMs;
     int failingRearm;
     bool verbose;
+    int startGrace;
     const char* calls;
     Ending ending;
     const char* priorities;
     int rearms;
     int failedRounds;
+    unsigned long long endMs; // the board's clock at the end
 };
 
-// All on a watchdog that counts 9 s, re-armed every 3 s.
+// All on a watchdog that counts 9 s, re-armed every 3 s, the checks of a
+// round within 2 s together.
 const Row kRows[] = {
     // Healthy until stopped; --verbose logs each re-arm.
-    {"++", 1, 0, 0, true, "Arr", Ending::Stopped, "5 R 7 7 S", 2, 0},
+    {"+++", 1, 1, 0, 0, true, 0, "Arr", Ending::Stopped, "5 R 7 7 S", 2, 0, 9000},
     // A failure stops the re-arming; passing again 6 s after the last arming
     // arms the full timeout; failing again, the count runs out 9 s after it.
-    {"+-+---", 1, 0, 0, false, "ArA", Ending::Expired, "5 R 4 3 5 4 3 4 4", 2, 3},
-    // The checks' own time counts: 3 s + 2 s after the arming they fail, and
-    // the next round's pass comes at 10 s, after the expiry.
-    {"-+", 1, 2000, 0, false, "A", Ending::Expired, "5 R 4 3", 0, 1},
+    {"++-+---", 1, 1, 0, 0, false, 0, "ArA", Ending::Expired, "5 R 4 3 5 4 3 4 4", 2, 4, 18000},
+    // The checks' own time counts, the first ones' too: armed at 2 s, they
+    // fail 3 s + 2 s later, and the next round's pass comes at 12 s, after
+    // the expiry.
+    {"+-+", 1, 1, 2000, 0, false, 0, "A", Ending::Expired, "5 R 4 3", 0, 1, 12000},
     // With --max-failures 2 the first failed round still re-arms.
-    {"+--", 2, 0, 0, false, "Arr", Ending::Stopped, "5 R 4 4 3 S", 2, 2},
+    {"++--", 1, 2, 0, 0, false, 0, "Arr", Ending::Stopped, "5 R 4 4 3 S", 2, 2, 12000},
     // The board's failure ends the rounds at once.
-    {"+++", 1, 0, 2, false, "Arr", Ending::BoardFailed, "5 R", 1, 0},
+    {"++++", 1, 1, 0, 2, false, 0, "Arr", Ending::BoardFailed, "5 R", 1, 0, 6000},
+    // Three hanging checks share one budget: the first takes it all, the
+    // others fail unrun, and the re-arm lands 5 s after the last, not 9 s.
+    {"+h+", 3, 2, 0, 0, false, 0, "Arr", Ending::Stopped, "5 R 4 4 4 S", 2, 1, 11000},
+    // A start over failing checks arms once and never re-arms: the count
+    // runs out one timeout later.
+    {"----", 1, 1, 0, 0, false, 0, "A", Ending::Expired, "4 5 R 3 4 4 4", 0, 4, 9000},
+    // ...and re-arms once they pass.
+    {"-+", 1, 1, 0, 0, false, 0, "AA", Ending::Stopped, "4 5 R 3 5 S", 1, 1, 6000},
+    // A start grace waits for them: no arming before they pass.
+    {"--+", 1, 1, 0, 0, false, 5, "A", Ending::Stopped, "4 4 5 R S", 0, 2, 8000},
 };
 
 TEST(KeepaliveRounds, RearmStopRecoverAndExpireAsTheChecksAnswer)
@@ -99,21 +118,24 @@ TEST(KeepaliveRounds, RearmStopRecoverAndExpireAsTheChecksAnswer)
         board.checkMs = row.checkMs;
         board.failingRearm = row.failingRearm;
         Checks checks;
-        checks.push_back(std::make_unique<ScriptedCheck>(board));
+        for (int i = 0; i < row.checks; ++i)
+            checks.push_back(std::make_unique<ScriptedCheck>(board));
         RoundsPlan plan;
         plan.hardwareSeconds = 9;
         plan.interval = 3;
-        plan.checkTimeout = 2;
+        plan.checkBudgetMs = 2000;
+        plan.startGrace = row.startGrace;
         plan.maxFailures = row.maxFailures;
         plan.verbose = row.verbose;
         Priorities log;
         KeepaliveRounds rounds(board, checks, plan, log);
-        ASSERT_TRUE(rounds.ArmFirst());
+        ASSERT_TRUE(rounds.Start());
         EXPECT_EQ(rounds.Run(), row.ending) << row.health;
         EXPECT_EQ(board.calls, row.calls) << row.health;
         EXPECT_EQ(log.text, row.priorities) << row.health;
         EXPECT_EQ(rounds.Rearms(), row.rearms) << row.health;
         EXPECT_EQ(rounds.FailedRoundCount(), row.failedRounds) << row.health;
+        EXPECT_EQ(board.ms, row.endMs) << row.health;
     }
 }
 

@@ -53,12 +53,30 @@ if [ -z "$runner" ]; then
     export BYPASSCTL_LOCK_DIR
     flock "$BYPASSCTL_LOCK_DIR/bypassctl.lock" sh -c "echo 4242 >$BYPASSCTL_LOCK_DIR/bypassctl.lock; sleep 4" &
     sleep 0.5
-    expect 6 "process 4242 holds the bypassctl lock" --simulate 6 bypass on
+    expect 6 "process $! holds the bypassctl lock" --simulate 6 bypass on
     wait
     "$ctl" keepalive --simulate 6 --timeout 30 >/dev/null 2>&1 &
     timeout 10 sh -c "until [ -s $BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid ]; do sleep 0.1; done"
-    expect 0 "keepalive (process $!) is driving this watchdog" --simulate 7 wdt stop
+    expect 6 "bypassctl keepalive (process $!) owns this watchdog; nothing was done" --simulate 7 wdt stop
+    expect 0 "(process $!) owns this watchdog: --force acts beside it" --simulate 7 wdt stop --force
+    expect 6 "keepalive (process $!) already drives this watchdog" --simulate 6 keepalive --timeout 30
     kill $! && wait $!
+    # A closed log pipe ends nothing; a lock held across a re-arm delays
+    # it, logged with its holder, and ends nothing either.
+    dir="$BYPASSCTL_LOCK_DIR"
+    started() { timeout 10 sh -c "until [ -s $dir/bypassctl-keepalive.pid ]; do sleep 0.1; done"; }
+    ("$ctl" keepalive --simulate 6 --timeout 10 --interval 1 --verbose 2>&1; echo $? >"$dir/rc") | head -c 1 >/dev/null &
+    started && sleep 2.5
+    kill "$(cat "$dir/bypassctl-keepalive.pid")"
+    wait
+    "$ctl" keepalive --simulate 6 --timeout 10 --interval 1 2>"$dir/log" &
+    started && flock "$dir/bypassctl.lock" sleep 3
+    kill $! && wait $!
+    if [ "$(cat "$dir/rc")" != 0 ] || ! grep -q "^<3>.*holds the bypassctl lock.*tried again" "$dir/log"; then
+        echo "FAILED: keepalive through a closed pipe (exit $(cat "$dir/rc")) and a busy lock:"
+        cat "$dir/log"
+        failures=$((failures + 1))
+    fi
     # A pid that another program has been given since is no keepalive.
     echo $$ >"$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
     expect 0 '"simulated":true,"effect"' --simulate 7 wdt stop --json

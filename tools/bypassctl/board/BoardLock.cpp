@@ -4,7 +4,6 @@
 #include "platform/Process.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,9 +21,11 @@ std::string LockDirectory(bool simulated)
 {
     if (!simulated)
         return SystemLockDirectory();
-    const char* chosen = std::getenv("BYPASSCTL_LOCK_DIR");
-    if (chosen && *chosen)
-        return chosen;
+    for (const char* variable : {"BYPASSCTL_LOCK_DIR", "XDG_RUNTIME_DIR"}) {
+        const char* chosen = std::getenv(variable);
+        if (chosen && *chosen)
+            return chosen;
+    }
     std::error_code error;
     const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
     return error ? std::string(".") : temp.string();
@@ -40,29 +41,34 @@ std::string Join(const std::string& dir, const char* name)
 BoardLock::BoardLock(bool simulated)
     : m_dir(LockDirectory(simulated))
     , m_path(Join(m_dir, kLockFile))
-    , m_lock(m_path, simulated)
+    , m_simulated(simulated)
+    , m_lock(m_path, "board", simulated)
 {
 }
 
-BoardLock::~BoardLock() { WithdrawKeepalive(); }
+// An ending keepalive empties its file while it still holds it: the id of a
+// process that is gone names nobody.
+BoardLock::~BoardLock()
+{
+    if (!m_keepalive)
+        return;
+    std::ofstream(Join(m_dir, kKeepaliveFile), std::ios::trunc);
+    m_keepalive->Release();
+}
 
 long BoardLock::Acquire() { return m_lock.Take(kWait); }
 
 void BoardLock::Release() { m_lock.Release(); }
 
-long BoardLock::AdvertiseKeepalive()
+// Not waited for: the owner holds it until it ends.
+long BoardLock::ClaimKeepalive()
 {
-    std::ofstream(Join(m_dir, kKeepaliveFile)) << OwnPid() << '\n';
-    m_advertised = true;
-    return OwnPid();
-}
-
-// Only this process's own advertisement: a newer keepalive may have
-// replaced it.
-void BoardLock::WithdrawKeepalive()
-{
-    if (m_advertised && ReadPid(Join(m_dir, kKeepaliveFile)) == OwnPid())
-        std::remove(Join(m_dir, kKeepaliveFile).c_str());
+    auto claim
+        = std::make_unique<SystemLock>(Join(m_dir, kKeepaliveFile), "keepalive", m_simulated);
+    const long owner = claim->Take(std::chrono::milliseconds(0));
+    if (owner == 0)
+        m_keepalive = std::move(claim);
+    return owner;
 }
 
 long BoardLock::RunningKeepalive() const

@@ -7,17 +7,22 @@
 // into the file "bypassctl.lock" (Windows: in %ProgramData%), so that a
 // process that waited in vain can name it.
 //
-// Simulated boards use a lock of their own, in BYPASSCTL_LOCK_DIR or else
-// the temporary directory, which needs no privilege and never meets a real
+// Simulated boards and appliances use a lock of their own, in
+// BYPASSCTL_LOCK_DIR or else the user's runtime directory (the temporary
+// directory without one), which needs no privilege and never meets a real
 // board's lock.
 //
-// keepalive also leaves its process id in "bypassctl-keepalive.pid" in the
-// same directory while it runs, for the other watchdog commands to warn
-// that it will re-arm.
+// A running keepalive owns the watchdog: it holds a second lock,
+// "bypassctl-keepalive.pid" in the same directory, for as long as it runs,
+// with its process id inside. A second keepalive cannot take it; the other
+// commands that change the watchdog or the relays read the id and refuse.
+// The system drops the lock of a keepalive that dies, and the id it leaves
+// counts only while it names a running bypassctl.
 #pragma once
 
 #include "platform/SystemLock.h"
 
+#include <memory>
 #include <string>
 
 namespace bypassctl {
@@ -36,9 +41,10 @@ public:
     // Where the holder's process id is kept, for messages.
     const std::string& Path() const { return m_path; }
 
-    // Leaves this process's id for the others while the lock object lives,
-    // and answers it.
-    long AdvertiseKeepalive();
+    // Makes this process the watchdog's owner while the lock object lives.
+    // Answers 0 when it is, otherwise the owner's process id (-1 when
+    // unknown).
+    long ClaimKeepalive();
     // The process id of a running keepalive other than this process; 0 for none.
     long RunningKeepalive() const;
 
@@ -58,12 +64,11 @@ public:
     };
 
 private:
-    void WithdrawKeepalive();
-
     std::string m_dir;
     std::string m_path;
-    bool m_advertised = false;
+    bool m_simulated;
     SystemLock m_lock;
+    std::unique_ptr<SystemLock> m_keepalive;
 };
 
 } // namespace bypassctl

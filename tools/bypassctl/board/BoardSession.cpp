@@ -21,6 +21,21 @@ std::string BusyText(long holder, const std::string& path)
         + "); try again when it is done";
 }
 
+std::string Process(long pid)
+{
+    return pid > 0 ? "(process " + std::to_string(pid) + ")" : "(process unknown)";
+}
+
+std::string HowToStop(long pid)
+{
+    const std::string id = pid > 0 ? std::to_string(pid) : std::string("PID");
+    if (ThisSystem() == System::Windows)
+        return "stop it first: sc stop bypassctl-keepalive for the service, or Ctrl+C in the "
+               "console of process "
+            + id;
+    return "stop it first: systemctl stop bypassctl-keepalive for the service, or kill " + id;
+}
+
 } // namespace
 
 void CheckResult(int result, const char* operation)
@@ -111,19 +126,33 @@ void BoardSession::RequireWatchdog()
     // Only a real machine has kernel drivers in the way.
     if (!m_board.simulator)
         WarnAboutKernelWatchdogs(m_context);
-    if (const long keepalive = m_lock.RunningKeepalive()) {
-        m_context.report.Set("keepalive_pid", keepalive);
-        m_context.report.Warn("bypassctl keepalive (process " + std::to_string(keepalive)
-            + ") is driving this watchdog and will re-arm it at its next interval");
-    }
 }
 
-void BoardSession::AdvertiseKeepalive()
+void BoardSession::OwnWatchdog()
 {
-    const long pid = m_lock.AdvertiseKeepalive();
-    m_context.report.Set("pid", pid);
-    m_context.report.Say("keepalive: process " + std::to_string(pid)
-        + "; other bypassctl watchdog commands warn that it re-arms");
+    const long owner = m_lock.ClaimKeepalive();
+    if (owner != 0)
+        throw CommandError{kExitBusy,
+            "bypassctl keepalive " + Process(owner)
+                + " already drives this watchdog, and one keepalive at a time does; "
+                + HowToStop(owner)};
+    m_context.report.Set("pid", OwnPid());
+    m_context.report.Say("keepalive: process " + std::to_string(OwnPid())
+        + " owns the watchdog; the other bypassctl commands that change it refuse until it ends");
+}
+
+void BoardSession::RequireNoKeepalive(const std::string& afterwards)
+{
+    const long keepalive = m_lock.RunningKeepalive();
+    if (keepalive == 0)
+        return;
+    m_context.report.Set("keepalive_pid", keepalive);
+    const std::string owner = "bypassctl keepalive " + Process(keepalive) + " owns this watchdog";
+    if (!m_context.options.force)
+        throw CommandError{kExitBusy,
+            owner + "; nothing was done; " + HowToStop(keepalive)
+                + ", or give --force to act beside it"};
+    m_context.report.Warn(owner + ": --force acts beside it; " + afterwards);
 }
 
 // The null tool needs no driver.

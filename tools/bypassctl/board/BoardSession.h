@@ -41,11 +41,15 @@ public:
     // not started and answers only what needs no hardware.
     CBypassTool& Tool();
     // Ends the command with exit 4 where the tool drives no watchdog; warns
-    // of what else drives it (a kernel driver, a running keepalive).
+    // of a kernel driver that drives it too.
     void RequireWatchdog();
-    // Lets the other bypassctl processes know that this one re-arms the
-    // watchdog until it ends.
-    void AdvertiseKeepalive();
+    // Makes this process the watchdog's only owner until it ends: exit 6,
+    // naming the owner, when another keepalive is.
+    void OwnWatchdog();
+    // A command that changes the watchdog or the relays stops here with
+    // exit 6 while a keepalive owns the watchdog, unless --force; then
+    // afterwards says what keepalive does to the change at its next round.
+    void RequireNoKeepalive(const std::string& afterwards);
 
     // Runs one operation and answers its result. The first one starts the
     // tool (exit 3 where the ports cannot be opened). Each waits for the

@@ -36,8 +36,9 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool bypassOn = false;
-    bool force = false; // bypass on even where it would restart the system
+    bool force = false; // act beside a running keepalive, or where bypass on would restart
     ExpiryAction action = ExpiryAction::Bypass;
+    bool actionGiven = false;
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts
     OnStop onStop = OnStop::Disarm;
@@ -46,7 +47,8 @@ struct Options {
     std::vector<std::string> checks;    // command lines; exit status 0 is healthy
     std::vector<std::string> pidFiles;  // each names a process that must be running
     std::vector<std::string> processes; // image names (Windows)
-    long long checkTimeout = kNotGiven; // not given: half the interval, at least 1 s
+    long long checkTimeout = kNotGiven; // all checks of a round; not given: half the interval
+    long long startGrace = 0;           // seconds a start waits for the checks to pass
     long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
     bool verbose = false;               // log each re-arm
     std::string statusFile;

@@ -62,6 +62,7 @@ CLI::Option* AddActionOption(CLI::App& command, Options& options)
             "--action",
             [&options](const std::string& action) {
                 options.action = action == "restart" ? ExpiryAction::Restart : ExpiryAction::Bypass;
+                options.actionGiven = true;
             },
             "what expiry does: bypass (join the ports) or restart (reset the system)")
         ->check(CLI::IsMember({"bypass", "restart"}));
@@ -73,8 +74,16 @@ CLI::Option* AddTimeoutOption(CLI::App& command, Options& options)
         ->check(Decimal, "");
 }
 
+// What changes the watchdog or the relays waits for keepalive to end.
+void AddForceOption(CLI::App& command, Options& options)
+{
+    command.add_flag("--force", options.force,
+        "act even while a keepalive owns the watchdog (it undoes the change at its next round)");
+}
+
 void AddBypassOptions(CLI::App& command, Options& options)
 {
+    AddForceOption(command, options);
     command
         .add_option_function<std::string>(
             "state", [&options](const std::string& state) { options.bypassOn = state == "on"; },
@@ -90,13 +99,16 @@ void AddArmOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options)->required();
     AddTimeoutOption(command, options)->required();
+    AddForceOption(command, options);
 }
 
-// The timeout is checked by the command, which says why it needs one.
+// The timeout and the action are checked by the command, which says why it
+// needs them.
 void AddKickOptions(CLI::App& command, Options& options)
 {
     AddActionOption(command, options);
     AddTimeoutOption(command, options);
+    AddForceOption(command, options);
 }
 
 // What keepalive asks before each re-arm; all must pass.
@@ -120,8 +132,13 @@ void AddHealthCheckOptions(CLI::App& command, Options& options)
             ->check(NotEmpty, "");
     command
         .add_option("--check-timeout", options.checkTimeout,
-            "seconds each check may take before it fails, shorter than the interval (default "
-            "half the interval, at least 1)")
+            "seconds all of a round's checks may take together, shorter than the interval "
+            "(default half the interval, less where the timeout leaves less)")
+        ->check(Decimal, "");
+    command
+        .add_option("--start-grace", options.startGrace,
+            "seconds a start waits for the checks to pass before it arms once without "
+            "re-arming (default 0)")
         ->check(Decimal, "");
     command
         .add_option("--max-failures", options.maxFailures,
@@ -192,14 +209,15 @@ const CommandRow kCommands[] = {
     {"wdt", "drive the watchdog", nullptr, nullptr},
     {"wdt arm", "arm the watchdog with a timeout and an expiry action", ArmWatchdog, AddArmOptions},
     {"wdt kick",
-        "re-arm the watchdog with the timeout it was armed with (--timeout is needed: a new "
-        "bypassctl does not know it)",
+        "re-arm the watchdog with the timeout and action it was armed with (--timeout and "
+        "--action are needed: a new bypassctl does not know them)",
         KickWatchdog, AddKickOptions},
     {"wdt enable",
         "start the watchdog with a new bypassctl's stored timeout (5 s), where the board's "
         "EnableWDT starts one",
-        EnableWatchdog, nullptr},
-    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog, nullptr},
+        EnableWatchdog, AddForceOption},
+    {"wdt stop", "stop the watchdog, where the board's DisableWDT does", StopWatchdog,
+        AddForceOption},
     {"status",
         "show whether the board has a watchdog, the stored timeout, what the watchdog's chip reads "
         "back and the board's own text",

@@ -29,8 +29,9 @@ Json ModelledStateJson(const ModelledState& state)
     Json relays = Json::array();
     for (bypass::sim::Relay relay : state.relays)
         relays.push_back(RelayName(relay));
-    Json watchdog = {{"running", state.watchdog.running},
-        {"action", ExpiryName(state.watchdog.action)}, {"seconds_left", state.watchdog.seconds}};
+    Json watchdog
+        = {{"running", state.watchdog.running}, {"action", ExpiryName(state.watchdog.action)},
+            {"seconds_left", state.watchdog.running ? state.watchdog.seconds : 0}};
     return {{"relays", relays}, {"watchdog", watchdog}, {"restarts", state.restarts}};
 }
 

@@ -98,6 +98,10 @@ void SwitchBypass(Context& context)
     if (session.Type() == 0)
         throw CommandError{kExitUnsupported, "board type 0 has no bypass hardware"};
     const bypass::BypassStep step = bypass::BypassWatchdogStep(session.Type(), on);
+    session.RequireNoKeepalive(std::string(on ? "EnableBypass: " : "DisableBypass: ") + step.what
+        + (on ? "; at its next round keepalive re-arms the watchdog, which on most boards takes "
+                "the ports out of bypass again"
+              : "; at its next round keepalive re-arms the watchdog"));
     report.Set("watchdog_effect", EffectName(step.effect));
     report.Set("watchdog_effect_text", step.what);
     report.Set("pending", step.effect == BypassWatchdogEffect::ArmsShortWatchdog);

@@ -9,11 +9,14 @@
 #include "boards/BoardTable.h"
 #include "commands/WatchdogOperations.h"
 #include "platform/Files.h"
+#include "platform/Process.h"
 #include "supervise/KeepaliveRounds.h"
 #include "supervise/Metrics.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 
 namespace bypassctl {
 namespace {
@@ -22,8 +25,16 @@ namespace {
 struct KeepalivePlan {
     TimeoutVerdict timeout;
     int interval = 0;
-    int checkTimeout = 0; // seconds each check may take; 0 without checks
+    int checkBudgetMs = 0; // what all of a round's checks may take; 0 without checks
     int maxFailures = 1;
+    int startGrace = 0;
+};
+
+// What one round must fit in: the hardware's count and, under systemd with
+// WatchdogSec, the service manager's, which keepalive pings once a round.
+struct RoundLimit {
+    int seconds = 0;
+    std::string text; // "the timeout of 30 s", "systemd's WatchdogSec of 10 s"
 };
 
 // "the timeout of 30 s", or "the 16 s the board may count for the timeout
@@ -36,18 +47,36 @@ std::string HardwareLimit(const Options& options, const TimeoutVerdict& timeout)
     return "the " + std::to_string(timeout.hardwareSeconds) + " s the board may count for " + asked;
 }
 
-// Default a third of what the hardware counts; it must leave time to re-arm
-// before expiry, also on a board whose code rounds the timeout down.
-int KeepAliveInterval(const Options& options, const TimeoutVerdict& timeout)
+// systemd hands its WatchdogSec to the process it meant it for; 0 without.
+int ServiceWatchdogSeconds()
 {
-    const long long interval = options.interval != kNotGiven
-        ? options.interval
-        : std::max(1, timeout.hardwareSeconds / 3);
-    if (interval >= 1 && interval < timeout.hardwareSeconds)
+    const char* usec = std::getenv("WATCHDOG_USEC");
+    const char* pid = std::getenv("WATCHDOG_PID");
+    if (!usec || (pid && ParsePid(pid) != OwnPid()))
+        return 0;
+    const long long seconds = std::strtoll(usec, nullptr, 10) / 1000000;
+    return static_cast<int>(std::clamp<long long>(seconds, 0, INT_MAX));
+}
+
+RoundLimit LimitOfRound(const Options& options, const TimeoutVerdict& timeout)
+{
+    const int service = ServiceWatchdogSeconds();
+    if (service > 0 && service < timeout.hardwareSeconds)
+        return {service, "systemd's WatchdogSec of " + std::to_string(service) + " s"};
+    return {timeout.hardwareSeconds, HardwareLimit(options, timeout)};
+}
+
+// Default a third of the round's limit; it must leave time to re-arm
+// before expiry, also on a board whose code rounds the timeout down.
+int KeepAliveInterval(const Options& options, const RoundLimit& limit)
+{
+    const long long interval
+        = options.interval != kNotGiven ? options.interval : std::max(1, limit.seconds / 3);
+    if (interval >= 1 && interval < limit.seconds)
         return static_cast<int>(interval);
     throw CommandError{kExitUsage,
         "interval " + std::to_string(interval) + " s must be at least 1 s and shorter than "
-            + HardwareLimit(options, timeout)};
+            + limit.text};
 }
 
 bool HasChecks(const Options& options)
@@ -55,27 +84,28 @@ bool HasChecks(const Options& options)
     return !options.checks.empty() || !options.pidFiles.empty() || !options.processes.empty();
 }
 
-// Default half the interval, at least 1 s. The re-arm comes after the
-// checks, so the interval and a check that takes its whole time must fit
-// inside what the hardware counts.
-int CheckTimeout(const Options& options, const TimeoutVerdict& timeout, int interval)
+// The re-arm comes after the checks, so the interval and checks that take
+// their whole budget must fit inside the round's limit. By default half
+// the interval, and no more than half of what the interval leaves of the
+// limit: a default always fits.
+int CheckBudgetMs(const Options& options, const RoundLimit& limit, int interval)
 {
     if (!HasChecks(options) && options.checkTimeout == kNotGiven)
         return 0;
-    const long long limit
-        = options.checkTimeout != kNotGiven ? options.checkTimeout : std::max(1, interval / 2);
-    if (limit < 1 || limit >= interval)
+    if (options.checkTimeout == kNotGiven)
+        return std::min(interval, limit.seconds - interval) * 500;
+    const long long given = options.checkTimeout;
+    if (given < 1 || given >= interval)
         throw CommandError{kExitUsage,
-            "check timeout " + std::to_string(limit)
+            "--check-timeout " + std::to_string(given)
                 + " s must be at least 1 s and shorter than the interval of "
                 + std::to_string(interval) + " s"};
-    if (interval + limit >= timeout.hardwareSeconds)
+    if (interval + given >= limit.seconds)
         throw CommandError{kExitUsage,
-            "interval " + std::to_string(interval) + " s plus check timeout "
-                + std::to_string(limit) + " s must be shorter than "
-                + HardwareLimit(options, timeout)
+            "interval " + std::to_string(interval) + " s plus --check-timeout "
+                + std::to_string(given) + " s must be shorter than " + limit.text
                 + ": a re-arm must land before expiry even when the checks take their whole time"};
-    return static_cast<int>(limit);
+    return static_cast<int>(given) * 1000;
 }
 
 int MaxFailures(const Options& options)
@@ -87,13 +117,23 @@ int MaxFailures(const Options& options)
     return static_cast<int>(std::min<long long>(options.maxFailures, INT_MAX));
 }
 
+int StartGrace(const Options& options)
+{
+    if (options.startGrace < 0)
+        throw CommandError{kExitUsage,
+            "--start-grace " + std::to_string(options.startGrace) + " must be 0 or more seconds"};
+    return static_cast<int>(std::min<long long>(options.startGrace, INT_MAX));
+}
+
 KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
 {
     KeepalivePlan plan;
     plan.timeout = PrepareArming(options, session);
-    plan.interval = KeepAliveInterval(options, plan.timeout);
-    plan.checkTimeout = CheckTimeout(options, plan.timeout, plan.interval);
+    const RoundLimit limit = LimitOfRound(options, plan.timeout);
+    plan.interval = KeepAliveInterval(options, limit);
+    plan.checkBudgetMs = CheckBudgetMs(options, limit, plan.interval);
     plan.maxFailures = MaxFailures(options);
+    plan.startGrace = StartGrace(options);
     return plan;
 }
 
@@ -129,8 +169,9 @@ public:
         , m_clock(session.Simulator(), context.console.stop)
         , m_checks(m_checkResults.Record(
               MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes)))
-        , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkTimeout,
-              plan.maxFailures, m_options.verbose, Expiry(), ExpiryText(m_options.action)}
+        , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkBudgetMs,
+              plan.startGrace, plan.maxFailures, m_options.verbose, Expiry(),
+              ExpiryText(m_options.action)}
         , m_rounds(*this, m_checks, m_roundsPlan, context.console.supervisor)
     {
     }
@@ -151,7 +192,7 @@ public:
     {
         return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
     }
-    bool Rearm() override { return Call(bypassctl::Rearm(m_options.action)); }
+    bool Rearm() override;
     unsigned long long NowMs() const override { return m_clock.NowMs(); }
     bool WaitInterval(int seconds) override { return m_clock.WaitInterval(seconds); }
     void StateChanged(const char* state) override { WriteStatus(state); }
@@ -162,6 +203,7 @@ private:
     void StopOrLeave(Ending ending);
     bool MayBypass(bool armed);
     int Bypass();
+    void LeaveUnarmed();
     void Log(Priority priority, const std::string& line)
     {
         m_context.console.supervisor.Log(priority, line);
@@ -184,21 +226,43 @@ private:
 
 Ending KeepaliveRun::Run()
 {
-    const bool armed = m_rounds.ArmFirst();
+    if (!m_rounds.Start())
+        return Ending::BoardFailed;
+    if (!m_rounds.Armed())
+        return m_rounds.Run();
     m_context.report.Say("watchdog armed: " + Expiry() + "; re-arming every "
         + std::to_string(m_plan.interval) + " s until SIGINT, SIGTERM or SIGHUP");
     m_context.report.Say("hardware: " + m_plan.timeout.text);
-    if (!armed)
-        return Ending::BoardFailed;
     if (!m_checks.empty()) {
         std::string names;
         for (const auto& check : m_checks)
             names += (names.empty() ? "" : ", ") + check->Name();
-        m_context.report.Say("health checks: " + names + ", each within "
-            + std::to_string(m_plan.checkTimeout) + " s; re-arming stops after "
+        m_context.report.Say("health checks: " + names + ", all within "
+            + Seconds(m_plan.checkBudgetMs) + "; re-arming stops after "
             + FailedRounds(m_plan.maxFailures));
     }
     return m_rounds.Run();
+}
+
+// Another process holding the board lock delays a re-arm, and ends
+// keepalive only once the re-arm can no longer land before the expiry
+// (by then the watchdog has taken its action). Each busy wait is logged
+// with its holder; the service manager still hears that keepalive lives.
+bool KeepaliveRun::Rearm()
+{
+    const auto expiry
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_rounds.MsLeft());
+    for (;;) {
+        try {
+            return Call(bypassctl::Rearm(m_options.action));
+        } catch (const CommandError& error) {
+            if (error.code != kExitBusy || std::chrono::steady_clock::now() >= expiry)
+                throw;
+            Log(Priority::Error,
+                error.message + "; the re-arm is tried again until " + m_rounds.ExpiresAt());
+            m_context.console.supervisor.Alive();
+        }
+    }
 }
 
 // The traffic of a long keepalive is not kept (--trace still shows it).
@@ -227,7 +291,20 @@ void KeepaliveRun::Finish(Ending ending)
     report.Set("outcome", EndingName(ending));
     if (ending == Ending::Expired)
         Expire();
+    if (!m_rounds.Armed())
+        return LeaveUnarmed();
     StopOrLeave(ending);
+}
+
+// Stopped during the start grace: a count some earlier arming left running
+// keeps running.
+void KeepaliveRun::LeaveUnarmed()
+{
+    m_context.report.Set("watchdog", "untouched");
+    m_context.report.Set("result", 0);
+    m_context.report.Say("stopped before arming: the watchdog is left as it was");
+    Log(Priority::Notice, "stopped on request before arming: the watchdog is left as it was");
+    WriteStatus("stopped", false);
 }
 
 // The board is left as the expiry left it: in bypass, or restarted.
@@ -345,20 +422,21 @@ void KeepWatchdogAlive(Context& context)
 {
     const Options& options = context.options;
     Report& report = context.report;
+    // Before the first line is written: a closed log pipe must not end it.
+    context.console.stop.Listen();
     BoardSession session(context);
+    session.OwnWatchdog();
     const KeepalivePlan plan = PlanKeepalive(options, session);
-    session.AdvertiseKeepalive();
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, plan.timeout);
     report.Set("interval_seconds", plan.interval);
-    if (plan.checkTimeout)
-        report.Set("check_timeout_seconds", plan.checkTimeout);
+    if (plan.checkBudgetMs)
+        report.Set("check_timeout_seconds", plan.checkBudgetMs / 1000.0);
     KeepaliveRun run(context, session, plan);
     if (!CanStop(session) && options.onStop != OnStop::Leave)
         report.Warn("board type " + std::to_string(session.Type())
             + " cannot stop its watchdog with DisableWDT, " + WhatStopsIt(session, options.action)
             + ": once keepalive ends it expires after the last re-arm: " + run.Expiry());
-    context.console.stop.Listen();
     run.Finish(run.Run());
 }
 

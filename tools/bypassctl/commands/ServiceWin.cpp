@@ -253,9 +253,17 @@ void LogLines(Supervisor& log, Priority priority, const std::string& text)
     }
 }
 
-// keepalive with the installed options, its console the service's. An
-// expiry is no failed exit: the health checks failed and the watchdog took
-// its action, which a restart would undo by arming it again.
+// Exits a restart cannot mend, as the systemd unit's RestartPreventExitStatus
+// lists them: refused options (2), a board that cannot do what they ask (4),
+// and an expiry (7): the health checks failed and the watchdog took its
+// action, which a restart would undo by arming it again.
+bool RestartMends(int code)
+{
+    return code != kExitDone && code != kExitUsage && code != kExitUnsupported
+        && code != kExitExpired;
+}
+
+// keepalive with the installed options, its console the service's.
 KeepaliveExit RunKeepalive(
     const std::vector<std::string>& keepaliveArgs, StopSignal& stop, Supervisor& log)
 {
@@ -265,7 +273,7 @@ KeepaliveExit RunKeepalive(
     args.insert(args.end(), keepaliveArgs.begin(), keepaliveArgs.end());
     const int code = RunBypassctl(args, console);
     LogLines(log, code == kExitDone ? Priority::Warning : Priority::Error, err.str());
-    return {code, code != kExitDone && code != kExitExpired};
+    return {code, RestartMends(code)};
 }
 
 } // namespace

@@ -104,6 +104,9 @@ void WarnIfUnstoppable(const BoardSession& session, ExpiryAction action, Report&
 
 namespace {
 
+const char kKeepaliveRearms[]
+    = "at its next round it re-arms the watchdog with its own timeout and action";
+
 // Arms (or, for kick, re-arms) with the command line's timeout and action.
 void ArmWith(Context& context, const char* verb)
 {
@@ -111,6 +114,7 @@ void ArmWith(Context& context, const char* verb)
     Report& report = context.report;
     BoardSession session(context);
     const TimeoutVerdict hardware = PrepareArming(options, session);
+    session.RequireNoKeepalive(kKeepaliveRearms);
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, hardware);
     WarnIfUnstoppable(session, options.action, report);
@@ -151,8 +155,10 @@ int RequireWatchdogSelected(BoardSession& session, Report& report)
 
 void ArmWatchdog(Context& context) { ArmWith(context, "armed"); }
 
-// A new bypassctl holds only the library's initial timeout: the re-arm
-// needs the one the watchdog runs with, or it would silently change it.
+// A new bypassctl holds only the library's initial timeout, and no action:
+// the re-arm needs the ones the watchdog runs with, or it would silently
+// change them (a restart arming rewritten into bypass, a long timeout cut
+// short).
 void KickWatchdog(Context& context)
 {
     if (context.options.timeout == kNotGiven)
@@ -160,6 +166,10 @@ void KickWatchdog(Context& context)
             "wdt kick needs --timeout SECONDS, the timeout the watchdog was armed with: a new "
             "bypassctl holds only the library's 5 s default, and re-arming with it would cut a "
             "longer timeout short"};
+    if (!context.options.actionGiven)
+        throw CommandError{kExitUsage,
+            "wdt kick needs --action bypass|restart, the action the watchdog was armed with: "
+            "the re-arm arms that action's slot, and a default would silently change it"};
     ArmWith(context, "re-armed");
 }
 
@@ -171,6 +181,7 @@ void EnableWatchdog(Context& context)
     Report& report = context.report;
     BoardSession session(context);
     session.RequireWatchdog();
+    session.RequireNoKeepalive(kKeepaliveRearms);
     const bypass::WatchdogStep& step = RowOf(session).enableWdt;
     if (step.effect != WatchdogEffect::Starts)
         throw CommandError{kExitUnsupported,
@@ -194,6 +205,7 @@ void StopWatchdog(Context& context)
 {
     BoardSession session(context);
     session.RequireWatchdog();
+    session.RequireNoKeepalive("at its next round it arms the watchdog again");
     const bypass::WatchdogStep& step = RowOf(session).disableWdt;
     if (!CanStop(session))
         throw CommandError{kExitUnsupported,

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -26,22 +25,6 @@ long ParsePid(const std::string& text)
         pid = pid * 10 + (text[i] - '0');
     }
     return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : -1;
-}
-
-// A pid file is a line; more than a few dozen bytes is not one.
-bool ReadPidText(const std::string& path, std::string& text)
-{
-    std::FILE* file = OpenFile(path, "rb");
-    if (!file)
-        return false;
-    char buffer[64];
-    const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    errno = error;
-    text.assign(buffer, length);
-    return !failed;
 }
 
 long ReadPid(const std::string& path)

@@ -21,7 +21,10 @@ std::FILE* OpenFile(const std::string& path, const char* mode);
 // for every process.
 long ParsePid(const std::string& text);
 // A pid file's text, at most a line's worth; false, errno set, when it
-// cannot be read.
+// cannot be read. On Linux it is opened without blocking and without
+// following a symbolic link (errno ELOOP), and only a regular file is read
+// (otherwise errno EINVAL): a FIFO at the path must not hold the caller.
+// One implementation per system (ProcessLinux.cpp, ProcessWin.cpp).
 bool ReadPidText(const std::string& path, std::string& text);
 // The pid a file holds; -1 when it cannot be read or holds none.
 long ReadPid(const std::string& path);

@@ -1,10 +1,12 @@
 #include "platform/Process.h"
 
+#include "platform/Files.h"
 #include "portio/LinuxPortPath.h"
 #include "porttalk/PortTalkDevice.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <signal.h>
 #include <sys/io.h>
@@ -26,6 +28,30 @@ std::string ProgramOf(const std::string& process)
 }
 
 } // namespace
+
+// A pid file is a line; more than a few dozen bytes is not one.
+bool ReadPidText(const std::string& path, std::string& text)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    char buffer[64];
+    ssize_t length = -1;
+    if (fstat(fd, &info) != 0)
+        length = -1;
+    else if (!S_ISREG(info.st_mode))
+        errno = EINVAL;
+    else
+        length = read(fd, buffer, sizeof buffer);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    if (length < 0)
+        return false;
+    text.assign(buffer, static_cast<std::size_t>(length));
+    return true;
+}
 
 long OwnPid() { return static_cast<long>(getpid()); }
 

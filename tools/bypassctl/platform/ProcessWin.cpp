@@ -1,7 +1,10 @@
 #include "platform/Process.h"
 
+#include "platform/Files.h"
+
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +24,22 @@ std::wstring ProgramOf(HANDLE process)
 }
 
 } // namespace
+
+// A pid file is a line; more than a few dozen bytes is not one.
+bool ReadPidText(const std::string& path, std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[64];
+    const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    errno = error;
+    text.assign(buffer, length);
+    return !failed;
+}
 
 long OwnPid() { return static_cast<long>(GetCurrentProcessId()); }
 

@@ -1,11 +1,13 @@
-// The system-wide lock that keeps a second bypassctl off the board while
-// one runs a board operation: the lock file itself on Linux (flock), on
-// Windows the mutex "board" in the private namespace "bypassctl" that only
-// administrators can open ("Local\bypassctl-simulated-board" for simulated
-// boards). A lock that cannot be had safely is an error, never no lock: on
-// Windows the constructor throws CommandError (exit 3) then. The holder
-// writes its process id into the lock file, so that a process that waited
-// in vain can name it.
+// A system-wide lock: the lock file itself on Linux (flock); on Windows the
+// mutex NAME in the private namespace "bypassctl" that only administrators
+// can open ("Local\bypassctl-simulated-NAME" for simulated boards). The
+// system lets it go when its holder ends, however it ends. A lock that
+// cannot be had safely is an error, never no lock: on Windows the
+// constructor throws CommandError (exit 3) then. The holder writes its
+// process id into the lock file, so that a process that waited in vain can
+// name it. The board lock keeps a second bypassctl off the board while one
+// runs a board operation; the keepalive lock makes one keepalive the
+// watchdog's owner.
 #pragma once
 
 #include <chrono>
@@ -16,7 +18,7 @@ namespace bypassctl {
 
 class SystemLock {
 public:
-    SystemLock(const std::string& path, bool simulated);
+    SystemLock(const std::string& path, const std::string& name, bool simulated);
     ~SystemLock();
     SystemLock(const SystemLock&) = delete;
     SystemLock& operator=(const SystemLock&) = delete;
@@ -28,6 +30,8 @@ public:
     void Release();
 
 private:
+    long Holder() const;
+
     std::string m_path;
     std::intptr_t m_handle;        // the lock file's descriptor, or the mutex
     std::intptr_t m_namespace = 0; // Windows: the mutex's private namespace

@@ -65,26 +65,27 @@ HANDLE AdminNamespace(HANDLE& boundary, AdminsOnly& security)
 
 // A system without private namespaces (Wine) has the global name, made
 // for SYSTEM and the administrators alone.
-HANDLE BoardMutex(HANDLE& space)
+HANDLE AdminMutex(HANDLE& space, const std::string& name)
 {
     AdminsOnly security;
     HANDLE boundary = g_lockApi->CreateBoundaryDescriptorW(L"bypassctl", 0);
     space = boundary ? AdminNamespace(boundary, security) : nullptr;
     if (boundary)
         g_lockApi->DeleteBoundaryDescriptor(boundary);
-    const HANDLE mutex = g_lockApi->CreateMutexW(
-        security.Get(), FALSE, space ? L"bypassctl\\board" : L"Global\\bypassctl-board");
+    const std::wstring wide(name.begin(), name.end());
+    const std::wstring full = space ? L"bypassctl\\" + wide : L"Global\\bypassctl-" + wide;
+    const HANDLE mutex = g_lockApi->CreateMutexW(security.Get(), FALSE, full.c_str());
     if (!mutex)
-        Unsafe("cannot create or open the board's mutex", GetLastError());
+        Unsafe(("cannot create or open the mutex " + name).c_str(), GetLastError());
     return mutex;
 }
 
-HANDLE SimulatedBoardMutex()
+HANDLE SimulatedMutex(const std::string& name)
 {
-    const HANDLE mutex
-        = g_lockApi->CreateMutexW(nullptr, FALSE, L"Local\\bypassctl-simulated-board");
+    const std::wstring full = L"Local\\bypassctl-simulated-" + std::wstring(name.begin(), name.end());
+    const HANDLE mutex = g_lockApi->CreateMutexW(nullptr, FALSE, full.c_str());
     if (!mutex)
-        Unsafe("cannot create or open the simulated board's mutex", GetLastError());
+        Unsafe(("cannot create or open the simulated mutex " + name).c_str(), GetLastError());
     return mutex;
 }
 
@@ -97,12 +98,12 @@ const LockApi* SetLockApi(const LockApi* api)
     return previous;
 }
 
-SystemLock::SystemLock(const std::string& path, bool simulated)
+SystemLock::SystemLock(const std::string& path, const std::string& name, bool simulated)
     : m_path(path)
 {
     HANDLE space = nullptr;
-    m_handle
-        = reinterpret_cast<std::intptr_t>(simulated ? SimulatedBoardMutex() : BoardMutex(space));
+    m_handle = reinterpret_cast<std::intptr_t>(
+        simulated ? SimulatedMutex(name) : AdminMutex(space, name));
     m_namespace = reinterpret_cast<std::intptr_t>(space);
 }
 
@@ -118,9 +119,17 @@ long SystemLock::Take(std::chrono::milliseconds wait)
     const DWORD waited = WaitForSingleObject(Mutex(m_handle), static_cast<DWORD>(wait.count()));
     // An abandoned mutex was held by a process that ended: it is ours now.
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
-        return ReadPid(m_path);
+        return Holder();
     std::ofstream(m_path) << OwnPid() << '\n';
     return 0;
+}
+
+// The file's last writer may be this process itself, when the holder
+// could not write its own id.
+long SystemLock::Holder() const
+{
+    const long written = ReadPid(m_path);
+    return written == OwnPid() ? -1 : written;
 }
 
 void SystemLock::Release() { ReleaseMutex(Mutex(m_handle)); }

@@ -26,6 +26,20 @@ private:
     std::string m_command;
 };
 
+std::string Unreadable(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return " is missing";
+    case ELOOP:
+        return " is a symbolic link, not followed";
+    case EINVAL:
+        return " is not a regular file";
+    default:
+        return std::string(" cannot be read: ") + std::strerror(error);
+    }
+}
+
 class PidFile : public HealthCheck {
 public:
     explicit PidFile(std::string path)
@@ -39,8 +53,7 @@ public:
     {
         std::string text;
         if (!ReadPidText(m_path, text))
-            return Failed(errno == ENOENT ? Name() + " is missing"
-                                          : Name() + " cannot be read: " + std::strerror(errno));
+            return Failed(Name() + Unreadable(errno));
         const long pid = ParsePid(text);
         if (pid < 0)
             return Failed(Name() + " does not hold a process id");

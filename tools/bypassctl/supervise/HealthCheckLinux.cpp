@@ -1,11 +1,14 @@
 #include "supervise/CheckRun.h"
 
+#include "portio/LinuxPortPath.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/io.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,34 +17,61 @@ extern char** environ;
 namespace bypassctl {
 namespace {
 
-// The shell reads nothing, writes into output, and starts with every signal
-// keepalive catches, ignores or blocks back at its default. It leads a
-// process group of its own, so that a timeout kills whatever it started.
+// Between fork and exec only calls that are safe there. The shell reads
+// nothing, writes into output, and starts with every signal keepalive
+// catches, ignores or blocks back at its default. It leads a process group
+// of its own, so that whatever it starts can be killed with it; it inherits
+// no descriptor but its three, and no port access: iopl survives fork and
+// exec, and a check has no business on the board's ports.
+[[noreturn]] void ExecShell(char* const argv[], int output, bool dropPorts)
+{
+    setpgid(0, 0);
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGCHLD})
+        sigaction(signal, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int input = open("/dev/null", O_RDONLY);
+    if (input < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0
+        || dup2(output, STDERR_FILENO) < 0)
+        _exit(126);
+    close_range(STDERR_FILENO + 1, ~0U, 0);
+    if (dropPorts)
+        iopl(0);
+    execve("/bin/sh", argv, environ);
+    _exit(errno == ENOENT ? 127 : 126);
+}
+
 int SpawnShell(const std::string& command, int output, pid_t& pid)
 {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&files, output, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&files, output, STDERR_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGCHLD})
-        sigaddset(&defaults, signal);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     std::string sh = "sh", c = "-c", endOfOptions = "--", line = command;
     char* const argv[] = {sh.data(), c.data(), endOfOptions.data(), line.data(), nullptr};
-    const int error = posix_spawn(&pid, "/bin/sh", &files, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&files);
-    return error;
+    const bool dropPorts = bypass::PlatformPortPath() == bypass::PortPath::Iopl;
+    pid = fork();
+    if (pid == 0)
+        ExecShell(argv, output, dropPorts);
+    if (pid < 0)
+        return errno;
+    // Also here, so that a kill of the group cannot come before the child
+    // made it.
+    setpgid(pid, pid);
+    return 0;
+}
+
+// The kernel's descriptor for the shell's end (Linux 5.3), so that a wait
+// sleeps until the end or output; -1 where there is none, and the wait
+// looks again every few milliseconds.
+int EndDescriptor(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+// The shell has ended; it stays unreaped, so that its pid keeps naming its
+// group until that has been killed.
+bool HasEnded(pid_t pid)
+{
+    siginfo_t info = {};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
+        && info.si_pid == pid;
 }
 
 // Reads what the pipe holds now; false once every writer has closed it.
@@ -64,27 +94,35 @@ bool ReadAvailable(int fd, FirstLine& output)
 // first. A signal keepalive catches only cuts a wait short. The shell's
 // own end is what counts: what it left running in the background may hold
 // the pipe open for longer.
-bool AwaitEnd(pid_t pid, int fd, Clock::time_point deadline, FirstLine& output, int& status)
+bool AwaitEnd(pid_t pid, int fd, Clock::time_point deadline, FirstLine& output)
 {
+    const int ended = EndDescriptor(pid);
     bool open = true;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        const auto slice = SliceUntil(deadline);
-        if (slice.count() == 0)
-            return false;
-        pollfd ready{fd, POLLIN, 0};
-        if (poll(&ready, open ? 1 : 0, static_cast<int>(slice.count())) > 0)
+    while (!HasEnded(pid)) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        const auto wait = ended >= 0 ? left : SliceUntil(deadline);
+        pollfd ready[] = {{open ? fd : -1, POLLIN, 0}, {ended, POLLIN, 0}};
+        if (poll(ready, 2, static_cast<int>(wait.count())) > 0 && ready[0].revents)
             open = ReadAvailable(fd, output);
     }
+    if (ended >= 0)
+        close(ended);
     ReadAvailable(fd, output);
-    return true;
+    return HasEnded(pid);
 }
 
-// Until the shell is reaped its pid names its group, which no other
-// process can have taken.
-void KillGroup(pid_t pid)
+// After every run, passing or not, the shell's whole group goes: a check
+// leaves nothing behind. Until the shell is reaped its pid names its
+// group, which no other process can have taken.
+int KillGroupAndReap(pid_t pid)
 {
     kill(-pid, SIGKILL);
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return status;
 }
 
 CheckVerdict EndVerdict(int status, const FirstLine& output)
@@ -116,14 +154,10 @@ CheckVerdict RunShell(const std::string& command, std::chrono::milliseconds time
     }
     fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
     FirstLine output;
-    int status = 0;
-    const bool ended = AwaitEnd(pid, pipeEnds[0], Clock::now() + timeout, output, status);
+    const bool ended = AwaitEnd(pid, pipeEnds[0], Clock::now() + timeout, output);
     close(pipeEnds[0]);
-    if (!ended) {
-        KillGroup(pid);
-        return TimedOut(timeout);
-    }
-    return EndVerdict(status, output);
+    const int status = KillGroupAndReap(pid);
+    return ended ? EndVerdict(status, output) : TimedOut(timeout);
 }
 
 // keepalive has no --process here: images is always empty.

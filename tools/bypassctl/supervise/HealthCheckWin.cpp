@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <memory>
+#include <vector>
 
 namespace bypassctl {
 namespace {
@@ -15,36 +16,69 @@ using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 CheckVerdict CannotRun(DWORD error) { return Failed("cannot run: error " + std::to_string(error)); }
 
+// The only handles the shell inherits: its input and output, not every
+// inheritable handle keepalive holds.
+class InheritedHandles {
+public:
+    explicit InheritedHandles(HANDLE* handles, std::size_t count)
+    {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_buffer.resize(size);
+        m_list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_buffer.data());
+        m_ready = InitializeProcThreadAttributeList(m_list, 1, 0, &size)
+            && UpdateProcThreadAttribute(m_list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                count * sizeof(HANDLE), nullptr, nullptr);
+    }
+    ~InheritedHandles()
+    {
+        if (m_ready)
+            DeleteProcThreadAttributeList(m_list);
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST List() const { return m_ready ? m_list : nullptr; }
+
+private:
+    std::vector<char> m_buffer;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+    bool m_ready = false;
+};
+
 // cmd.exe of the system directory, not the first one on the search path;
 // /d skips the AutoRun commands a user may have registered, and with /s
 // the command between the outer quotes runs exactly as written.
-bool CreateShell(const std::string& command, STARTUPINFOW& startup, PROCESS_INFORMATION& child)
+bool CreateShell(const std::string& command, STARTUPINFOEXW& startup, PROCESS_INFORMATION& child)
 {
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring shell = std::wstring(system, length) + L"\\cmd.exe";
     std::wstring line = L"cmd.exe /d /s /c \"" + Widen(command) + L"\"";
     return CreateProcessW(shell.c_str(), line.data(), nullptr, nullptr, TRUE,
-        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
+        CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+        &startup.StartupInfo, &child);
 }
 
 // The shell reads nothing, writes into output, and has no console window.
-// It starts suspended and runs once it is in the job, so that a timeout can
-// end whatever it starts. (Where the job cannot take it, a timeout ends the
-// shell alone.)
+// It starts suspended and runs once it is in the job, so that its end can
+// end whatever it starts. (Where the job cannot take it, the shell alone is
+// ended.)
 DWORD StartShell(const std::string& command, HANDLE output, HANDLE job, HANDLE& process)
 {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     const HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
         &inheritable, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    HANDLE handles[] = {input, output};
+    const InheritedHandles inherited(handles, input != INVALID_HANDLE_VALUE ? 2 : 1);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input;
+    startup.StartupInfo.hStdOutput = output;
+    startup.StartupInfo.hStdError = output;
+    startup.lpAttributeList = inherited.List();
     PROCESS_INFORMATION child{};
-    const bool created = CreateShell(command, startup, child);
+    const bool created = startup.lpAttributeList && CreateShell(command, startup, child);
     const DWORD error = created ? ERROR_SUCCESS : GetLastError();
     if (input != INVALID_HANDLE_VALUE)
         CloseHandle(input);
@@ -129,10 +163,11 @@ CheckVerdict RunShell(const std::string& command, std::chrono::milliseconds time
         return CannotRun(error);
     const Handle process(started, CloseHandle);
     FirstLine output;
-    if (!AwaitEnd(process.get(), readEnd, Clock::now() + timeout, output)) {
-        KillTree(job.get(), process.get());
+    const bool ended = AwaitEnd(process.get(), readEnd, Clock::now() + timeout, output);
+    // Passing or not, nothing the check started outlives it.
+    KillTree(job.get(), process.get());
+    if (!ended)
         return TimedOut(timeout);
-    }
     DWORD code = 0;
     if (!GetExitCodeProcess(process.get(), &code))
         return CannotRun(GetLastError());

@@ -1,8 +1,17 @@
 #include "supervise/KeepaliveRounds.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace bypassctl {
+
+std::string Seconds(int ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(ms) / 1000);
+    return text;
+}
 
 std::string FailedRounds(int rounds)
 {
@@ -24,13 +33,51 @@ std::string KeepaliveRounds::ExpiresAt() const
     return UtcTime(m_lastArm + m_plan.hardwareSeconds);
 }
 
+bool KeepaliveRounds::Start()
+{
+    const bool healthy = PassesWithinGrace();
+    if (m_stopped)
+        return true;
+    m_rearming = healthy;
+    return Arm();
+}
+
+// A failed round waits one interval (less at the grace's end) and tries
+// again while the grace lasts.
+bool KeepaliveRounds::PassesWithinGrace()
+{
+    const unsigned long long startMs = m_board.NowMs();
+    const auto graceMs = static_cast<unsigned long long>(m_plan.startGrace) * 1000;
+    while (!AllChecksPass()) {
+        ++m_failedRounds;
+        const unsigned long long passed = m_board.NowMs() - startMs;
+        if (passed >= graceMs)
+            return false;
+        const auto leftS = static_cast<int>((graceMs - passed + 999) / 1000);
+        if (m_board.WaitInterval(std::min(m_plan.interval, leftS))) {
+            m_stopped = true;
+            return false;
+        }
+        m_events.Alive();
+    }
+    return true;
+}
+
 Ending KeepaliveRounds::Run()
 {
+    if (m_stopped) {
+        m_events.Stopping();
+        return Ending::Stopped;
+    }
     Announce();
+    if (!m_rearming)
+        StopRearming("the health checks failed at the start");
     while (!m_board.WaitInterval(m_plan.interval)) {
         m_events.Alive();
         ++m_rounds;
         const bool healthy = AllChecksPass();
+        if (!healthy)
+            ++m_failedRounds;
         // Judged after the checks, which take time too: checks that pass
         // again too late find the board already in its action.
         if (!m_rearming && HasExpired())
@@ -51,16 +98,18 @@ void KeepaliveRounds::Announce()
         std::string names;
         for (const auto& check : m_checks)
             names += (names.empty() ? "" : ", ") + check->Name();
-        line += " while these pass, each within " + std::to_string(m_plan.checkTimeout)
-            + " s: " + names;
+        line += " while these pass, all within " + Seconds(m_plan.checkBudgetMs) + ": " + names;
     }
     m_events.Log(Priority::Notice, line);
     m_events.Ready();
-    m_board.StateChanged("re-arming");
+    m_board.StateChanged(m_rearming ? "re-arming" : "not re-arming");
 }
 
+// A failed arming may have set part of the watchdog: it counts as armed,
+// so that the end stops it.
 bool KeepaliveRounds::Arm()
 {
+    m_armed = true;
     if (!m_board.Arm())
         return false;
     m_armedAtMs = m_board.NowMs();
@@ -80,12 +129,18 @@ bool KeepaliveRounds::Rearm()
     return true;
 }
 
-// Every check runs, so that the log names each one that fails.
+// Every check runs while the round's budget lasts, so that the log names
+// each one that fails; one that finds the budget used up fails unrun.
 bool KeepaliveRounds::AllChecksPass()
 {
     bool healthy = true;
+    const unsigned long long deadlineMs = m_board.NowMs() + m_plan.checkBudgetMs;
     for (const auto& check : m_checks) {
-        const CheckVerdict verdict = check->Run(std::chrono::seconds(m_plan.checkTimeout));
+        const unsigned long long nowMs = m_board.NowMs();
+        const CheckVerdict verdict = nowMs < deadlineMs
+            ? check->Run(std::chrono::milliseconds(deadlineMs - nowMs))
+            : CheckVerdict{
+                false, "not run: the checks used up their " + Seconds(m_plan.checkBudgetMs)};
         if (verdict.healthy)
             continue;
         healthy = false;
@@ -101,12 +156,11 @@ bool KeepaliveRounds::ActOn(bool healthy)
         m_failuresInRow = 0;
         return m_rearming ? Rearm() : Recover();
     }
-    ++m_failedRounds;
     if (!m_rearming)
         return true;
     if (++m_failuresInRow < m_plan.maxFailures)
         return Rearm();
-    StopRearming();
+    StopRearming("re-arming stopped after " + FailedRounds(m_failuresInRow));
     return true;
 }
 
@@ -123,18 +177,20 @@ bool KeepaliveRounds::Recover()
     return true;
 }
 
-void KeepaliveRounds::StopRearming()
+void KeepaliveRounds::StopRearming(const std::string& why)
 {
     m_rearming = false;
-    m_events.Log(Priority::Error,
-        "re-arming stopped after " + FailedRounds(m_failuresInRow) + ": the watchdog expires at "
-            + ExpiresAt() + ", " + m_plan.action);
+    m_events.Log(
+        Priority::Error, why + ": the watchdog expires at " + ExpiresAt() + ", " + m_plan.action);
 }
 
-bool KeepaliveRounds::HasExpired() const
+unsigned long long KeepaliveRounds::MsLeft() const
 {
     const auto limitMs = static_cast<unsigned long long>(m_plan.hardwareSeconds) * 1000;
-    return m_board.NowMs() - m_armedAtMs >= limitMs;
+    const unsigned long long passed = m_board.NowMs() - m_armedAtMs;
+    return passed < limitMs ? limitMs - passed : 0;
 }
+
+bool KeepaliveRounds::HasExpired() const { return MsLeft() == 0; }
 
 } // namespace bypassctl

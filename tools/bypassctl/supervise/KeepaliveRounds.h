@@ -1,9 +1,10 @@
 // keepalive's rounds: each interval the health checks, then a re-arm while
-// they pass. When they keep failing the re-arming stops and the watchdog
-// expires into its action (bypass or restart), the failure the watchdog is
-// there to catch; when they pass again before that, the watchdog is armed
-// again with the full timeout. The rounds see the board and its clock
-// through RoundsBoard, so that they run without the command line.
+// they pass. All of a round's checks share one budget, so that however many
+// of them hang, the re-arm lands within the interval plus that budget. When they keep failing the
+// re-arming stops and the watchdog expires into its action (bypass or restart), the failure the
+// watchdog is there to catch; when they pass again before that, the watchdog is armed again with
+// the full timeout. The rounds see the board and its clock through RoundsBoard, so that they run
+// without the command line.
 #pragma once
 
 #include "supervise/HealthCheck.h"
@@ -33,9 +34,10 @@ public:
 struct RoundsPlan {
     int hardwareSeconds = 0; // the least time the hardware counts
     int interval = 0;
-    int checkTimeout = 0; // seconds each check may take; 0 without checks
-    int maxFailures = 1;  // failed rounds in a row that stop the re-arming
-    bool verbose = false; // log each re-arm
+    int checkBudgetMs = 0; // what all of a round's checks may take; 0 without checks
+    int startGrace = 0;    // seconds a start waits for the checks to pass
+    int maxFailures = 1;   // failed rounds in a row that stop the re-arming
+    bool verbose = false;  // log each re-arm
     // "16 s on the hardware (30 s asked), expiry puts the ports into
     // bypass", and the action alone: how the log names them.
     std::string expiry;
@@ -44,6 +46,8 @@ struct RoundsPlan {
 
 enum class Ending { Stopped, Expired, BoardFailed };
 
+// "0.5 s", "2 s"
+std::string Seconds(int ms);
 // "1 failed round", "3 failed rounds in a row"
 std::string FailedRounds(int rounds);
 
@@ -52,8 +56,15 @@ public:
     KeepaliveRounds(
         RoundsBoard& board, const Checks& checks, const RoundsPlan& plan, Supervisor& events);
 
-    // The first arming; false when the board answered a failure.
-    bool ArmFirst() { return Arm(); }
+    // The checks first, for up to the start grace, then the first arming:
+    // re-arming follows only when they passed. A start over a failing host
+    // arms once and does not re-arm, so that the action follows within one
+    // timeout however often keepalive is restarted before. False when the
+    // board answered a failure.
+    bool Start();
+    // Whether Start tried to arm the watchdog (a stop request during the
+    // start grace leaves it as it was).
+    bool Armed() const { return m_armed; }
     // Tells the log and the service manager that re-arming begins, then goes
     // round until a stop request, the watchdog's expiry or the board's
     // failure.
@@ -63,6 +74,8 @@ public:
     int Rearms() const { return m_rearms; }
     int FailedRoundCount() const { return m_failedRounds; }
     std::time_t LastArm() const { return m_lastArm; }
+    // The hardware's ms left before it expires unless re-armed.
+    unsigned long long MsLeft() const;
     // When the watchdog expires unless re-armed, as the log gives times.
     std::string ExpiresAt() const;
 
@@ -71,9 +84,10 @@ private:
     bool Arm();
     bool Rearm();
     bool AllChecksPass();
+    bool PassesWithinGrace();
     bool ActOn(bool healthy);
     bool Recover();
-    void StopRearming();
+    void StopRearming(const std::string& why);
     bool HasExpired() const;
 
     RoundsBoard& m_board;
@@ -85,6 +99,8 @@ private:
     int m_failedRounds = 0;
     int m_failuresInRow = 0;
     bool m_rearming = true;
+    bool m_armed = false;
+    bool m_stopped = false; // a stop request came before the first arming
     // When the watchdog was last armed, on the board's clock: the checks'
     // own time counts too, as it does for the hardware.
     unsigned long long m_armedAtMs = 0;

@@ -38,9 +38,9 @@ void SetState(DWORD state, DWORD waitHintMs = 0)
 }
 
 // keepalive's exit code as the service's: a failed exit is a service-specific
-// error, which the failure actions answer with a restart. An expiry is not:
-// the health checks failed and the watchdog took its action, which a restart
-// would undo by arming it again.
+// error, which the failure actions answer with a restart. The exits a
+// restart cannot mend (refused options, an unsupported board, an expiry)
+// are not: the code is still reported, with no error.
 void SetStopped(int exitCode, bool failed)
 {
     SERVICE_STATUS& status = g_service.status;

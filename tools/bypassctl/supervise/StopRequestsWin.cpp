@@ -8,10 +8,13 @@ namespace bypassctl {
 namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
+// Set with the request, so that a wait sleeps until it or its end.
+HANDLE g_requested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
     g_stopRequested = 1;
+    SetEvent(g_requested);
     // Windows ends the process when the handler of a close, logoff or
     // shutdown event returns: hold it until keepalive has stopped the
     // watchdog and exited (the system allows about five seconds).
@@ -26,5 +29,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
 void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 bool StopRequested() { return g_stopRequested != 0; }
+
+bool AwaitStopRequest(std::chrono::milliseconds wait)
+{
+    if (!StopRequested())
+        WaitForSingleObject(g_requested, static_cast<DWORD>(wait.count()));
+    return StopRequested();
+}
 
 } // namespace bypassctl

@@ -3,7 +3,6 @@
 #include "supervise/StopRequests.h"
 
 #include <chrono>
-#include <thread>
 
 namespace bypassctl {
 namespace {
@@ -12,14 +11,10 @@ class PlatformStopSignal : public StopSignal {
 public:
     void Listen() override { CatchStopRequests(); }
 
+    // Sleeps through the whole wait: a stop request wakes it at once.
     bool WaitFor(unsigned seconds) override
     {
-        // Short slices, so a stop is acted on within a tenth of a second.
-        constexpr auto kSlice = std::chrono::milliseconds(100);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!StopRequested() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(kSlice);
-        return StopRequested();
+        return AwaitStopRequest(std::chrono::seconds(seconds));
     }
 };
 
