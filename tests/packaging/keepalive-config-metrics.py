@@ -22,7 +22,7 @@ with tempfile.TemporaryDirectory() as scratch:
     run = subprocess.Popen([ctl, "keepalive", "--simulate", "MS-96E3", "--config", conf, "--timeout", "5"],
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
     for _ in range(100):
-        if os.path.exists(metrics) and "bypassctl_check_healthy{" in open(metrics).read():
+        if os.path.exists(metrics) and "bypassctl_keepalive_rearms_total 1" in open(metrics).read():
             break
         time.sleep(0.1)
     run.send_signal(signal.SIGTERM)

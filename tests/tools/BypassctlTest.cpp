@@ -29,6 +29,34 @@ namespace {
 using Json = nlohmann::json;
 using Args = std::vector<std::string>;
 
+long OwnPid()
+{
+#if defined(_WIN32)
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+// The simulated boards' locks in a directory of this process's own: a test
+// process running beside it whose keepalive owns its watchdog owns no other.
+struct OwnLockDirectory : testing::Environment {
+    const std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("bypassctl-test-" + std::to_string(OwnPid()));
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir);
+#if defined(_WIN32)
+        _putenv_s("BYPASSCTL_LOCK_DIR", dir.string().c_str());
+#else
+        setenv("BYPASSCTL_LOCK_DIR", dir.c_str(), 1);
+#endif
+    }
+};
+testing::Environment* const kOwnLockDirectory
+    = testing::AddGlobalTestEnvironment(new OwnLockDirectory);
+
 // Stops keepalive after a number of waits, and remembers how long each was;
 // onWait plays the host between waits (its argument counts them from 1).
 class CountedStop : public StopSignal {
@@ -419,15 +447,6 @@ TEST(Bypassctl, KeepaliveRearmsEveryThirdOfTheHardwareCountUntilStoppedThenStops
     EXPECT_TRUE(never.waits.empty());
     const std::string deactivate = "out8 4E 30\nout8 4F 00\nout8 4E AA\nclose\n";
     EXPECT_EQ(failed.trace.substr(failed.trace.size() - deactivate.size()), deactivate);
-}
-
-long OwnPid()
-{
-#if defined(_WIN32)
-    return _getpid();
-#else
-    return getpid();
-#endif
 }
 
 // The host's health as the pid file shows it: this test's process while

@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@ namespace {
 constexpr auto kWait = std::chrono::seconds(2);
 const char kLockFile[] = "bypassctl.lock";
 const char kKeepaliveFile[] = "bypassctl-keepalive.pid";
+const char kCountFile[] = "bypassctl-keepalive.count";
 
 std::string LockDirectory(bool simulated)
 {
@@ -75,6 +77,30 @@ long BoardLock::RunningKeepalive() const
 {
     const long pid = ReadPid(Join(m_dir, kKeepaliveFile));
     return pid > 0 && pid != OwnPid() && IsRunningThisProgram(pid) ? pid : 0;
+}
+
+// "BOOT_MS HARDWARE_MS": when it was armed and what the hardware counts.
+void BoardLock::RecordCount(unsigned long long hardwareMs)
+{
+    WriteFileAtomically(
+        Join(m_dir, kCountFile), std::to_string(BootClockMs()) + " " + std::to_string(hardwareMs));
+}
+
+void BoardLock::ForgetCount()
+{
+    std::error_code ignored;
+    std::filesystem::remove(Join(m_dir, kCountFile), ignored);
+}
+
+unsigned long long BoardLock::RecordedCountMsLeft() const
+{
+    std::string text;
+    unsigned long long armedMs = 0, hardwareMs = 0;
+    if (!ReadPidText(Join(m_dir, kCountFile), text)
+        || std::sscanf(text.c_str(), "%llu %llu", &armedMs, &hardwareMs) != 2)
+        return 0;
+    const unsigned long long nowMs = BootClockMs();
+    return nowMs >= armedMs && nowMs - armedMs < hardwareMs ? hardwareMs - (nowMs - armedMs) : 0;
 }
 
 } // namespace bypassctl

@@ -48,6 +48,14 @@ public:
     // The process id of a running keepalive other than this process; 0 for none.
     long RunningKeepalive() const;
 
+    // The count keepalive armed last, kept beside its lock on the boot
+    // clock, so that a keepalive started after one that was killed knows
+    // whether that count still runs.
+    void RecordCount(unsigned long long hardwareMs);
+    void ForgetCount();
+    // The ms left of the recorded count; 0 when none runs.
+    unsigned long long RecordedCountMsLeft() const;
+
     // Releases the lock on every path out of a board operation.
     class Held {
     public:

@@ -73,6 +73,8 @@ public:
     std::string PortPath() const;
     // The simulated board, null on a real one.
     BoardSimulator* Simulator() const { return m_board.simulator.get(); }
+    // The board lock, which keeps keepalive's records beside it.
+    BoardLock& Lock() { return m_lock; }
     // Keeps a long keepalive from collecting its traffic forever.
     void ForgetTraffic() { m_ports.ClearTrace(); }
 

@@ -83,7 +83,6 @@ void AddForceOption(CLI::App& command, Options& options)
 
 void AddBypassOptions(CLI::App& command, Options& options)
 {
-    AddForceOption(command, options);
     command
         .add_option_function<std::string>(
             "state", [&options](const std::string& state) { options.bypassOn = state == "on"; },
@@ -91,7 +90,8 @@ void AddBypassOptions(CLI::App& command, Options& options)
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
     command.add_flag("--force", options.force,
-        "bypass on even where it forces the expiry of a watchdog armed for restart, which "
+        "act even while a keepalive owns the watchdog (it undoes the change at its next round), "
+        "and bypass on even where it forces the expiry of a watchdog armed for restart, which "
         "restarts the system");
 }
 

@@ -190,15 +190,28 @@ public:
 
     bool Arm() override
     {
-        return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
+        return Counts(Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout))));
     }
     bool Rearm() override;
     unsigned long long NowMs() const override { return m_clock.NowMs(); }
     bool WaitInterval(int seconds) override { return m_clock.WaitInterval(seconds); }
     void StateChanged(const char* state) override { WriteStatus(state); }
+    // A simulated board starts each process at power-on: no count carries over.
+    unsigned long long EarlierCountMsLeft() override
+    {
+        return m_session.Simulator() ? 0 : m_session.Lock().RecordedCountMsLeft();
+    }
 
 private:
     bool Call(const BoardOperation& operation);
+    // Records a count that an arming started, for a keepalive that follows.
+    bool Counts(bool armed)
+    {
+        if (armed)
+            m_session.Lock().RecordCount(
+                static_cast<unsigned long long>(m_plan.timeout.hardwareSeconds) * 1000);
+        return armed;
+    }
     void Expire();
     void StopOrLeave(Ending ending);
     bool MayBypass(bool armed);
@@ -254,7 +267,7 @@ bool KeepaliveRun::Rearm()
         = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_rounds.MsLeft());
     for (;;) {
         try {
-            return Call(bypassctl::Rearm(m_options.action));
+            return Counts(Call(bypassctl::Rearm(m_options.action)));
         } catch (const CommandError& error) {
             if (error.code != kExitBusy || std::chrono::steady_clock::now() >= expiry)
                 throw;
@@ -333,6 +346,8 @@ void KeepaliveRun::StopOrLeave(Ending ending)
     const bool leaveArmed = m_options.onStop == OnStop::Leave || !canStop;
     report.Set("watchdog", leaveArmed ? "armed" : "stopped");
     const int stopResult = leaveArmed ? 0 : m_session.Call(kDisable);
+    if (!leaveArmed && stopResult >= 0)
+        m_session.Lock().ForgetCount();
     const bool bypassed = m_options.onStop == OnStop::Bypass && ending == Ending::Stopped
         && stopResult >= 0 && MayBypass(leaveArmed);
     const int bypassResult = bypassed ? Bypass() : 0;

@@ -9,6 +9,8 @@
 namespace bypassctl {
 
 long OwnPid();
+// Milliseconds since boot, suspend included: the same in every process.
+unsigned long long BootClockMs();
 // A process with this pid exists; one this account may not look into (of
 // another user or service) counts as running.
 bool IsRunning(long pid);

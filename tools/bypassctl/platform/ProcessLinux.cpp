@@ -55,6 +55,14 @@ bool ReadPidText(const std::string& path, std::string& text)
 
 long OwnPid() { return static_cast<long>(getpid()); }
 
+unsigned long long BootClockMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<unsigned long long>(now.tv_sec) * 1000
+        + static_cast<unsigned long long>(now.tv_nsec) / 1000000;
+}
+
 // EPERM: the process exists but belongs to another user.
 bool IsRunning(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
 

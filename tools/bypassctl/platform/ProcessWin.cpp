@@ -43,6 +43,8 @@ bool ReadPidText(const std::string& path, std::string& text)
 
 long OwnPid() { return static_cast<long>(GetCurrentProcessId()); }
 
+unsigned long long BootClockMs() { return GetTickCount64(); }
+
 // A process this account may not open (another user's service) is running:
 // only a process that exists can refuse access.
 bool IsRunning(long pid)

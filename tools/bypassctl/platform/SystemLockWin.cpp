@@ -82,7 +82,8 @@ HANDLE AdminMutex(HANDLE& space, const std::string& name)
 
 HANDLE SimulatedMutex(const std::string& name)
 {
-    const std::wstring full = L"Local\\bypassctl-simulated-" + std::wstring(name.begin(), name.end());
+    const std::wstring full
+        = L"Local\\bypassctl-simulated-" + std::wstring(name.begin(), name.end());
     const HANDLE mutex = g_lockApi->CreateMutexW(nullptr, FALSE, full.c_str());
     if (!mutex)
         Unsafe(("cannot create or open the simulated mutex " + name).c_str(), GetLastError());

@@ -28,10 +28,7 @@ KeepaliveRounds::KeepaliveRounds(
 {
 }
 
-std::string KeepaliveRounds::ExpiresAt() const
-{
-    return UtcTime(m_lastArm + m_plan.hardwareSeconds);
-}
+std::string KeepaliveRounds::ExpiresAt() const { return UtcTime(m_expiresAt); }
 
 bool KeepaliveRounds::Start()
 {
@@ -39,7 +36,22 @@ bool KeepaliveRounds::Start()
     if (m_stopped)
         return true;
     m_rearming = healthy;
+    if (!healthy && FollowEarlierCount())
+        return true;
     return Arm();
+}
+
+// Over a failing host a count that an earlier keepalive armed runs on:
+// arming it again would postpone its action, and a restart loop faster
+// than the timeout would postpone it for ever.
+bool KeepaliveRounds::FollowEarlierCount()
+{
+    const unsigned long long leftMs = std::min(m_board.EarlierCountMsLeft(), HardwareMs());
+    if (leftMs == 0)
+        return false;
+    Counting(leftMs);
+    m_lastArm = m_expiresAt - m_plan.hardwareSeconds;
+    return true;
 }
 
 // A failed round waits one interval (less at the grace's end) and tries
@@ -71,7 +83,9 @@ Ending KeepaliveRounds::Run()
     }
     Announce();
     if (!m_rearming)
-        StopRearming("the health checks failed at the start");
+        StopRearming(m_armed ? "the health checks failed at the start"
+                             : "the health checks failed at the start, and an earlier keepalive's "
+                               "count still runs: not armed again");
     while (!m_board.WaitInterval(m_plan.interval)) {
         m_events.Alive();
         ++m_rounds;
@@ -92,8 +106,8 @@ Ending KeepaliveRounds::Run()
 
 void KeepaliveRounds::Announce()
 {
-    std::string line = "watchdog armed: " + m_plan.expiry + "; re-arming every "
-        + std::to_string(m_plan.interval) + " s";
+    std::string line = (m_armed ? "watchdog armed: " : "watchdog left to an earlier count: ")
+        + m_plan.expiry + "; re-arming every " + std::to_string(m_plan.interval) + " s";
     if (!m_checks.empty()) {
         std::string names;
         for (const auto& check : m_checks)
@@ -112,8 +126,7 @@ bool KeepaliveRounds::Arm()
     m_armed = true;
     if (!m_board.Arm())
         return false;
-    m_armedAtMs = m_board.NowMs();
-    m_lastArm = std::time(nullptr);
+    Counting(HardwareMs());
     return true;
 }
 
@@ -121,8 +134,7 @@ bool KeepaliveRounds::Rearm()
 {
     if (!m_board.Rearm())
         return false;
-    m_armedAtMs = m_board.NowMs();
-    m_lastArm = std::time(nullptr);
+    Counting(HardwareMs());
     ++m_rearms;
     if (m_plan.verbose)
         m_events.Log(Priority::Debug, "re-armed: the watchdog expires at " + ExpiresAt());
@@ -184,11 +196,23 @@ void KeepaliveRounds::StopRearming(const std::string& why)
         Priority::Error, why + ": the watchdog expires at " + ExpiresAt() + ", " + m_plan.action);
 }
 
+unsigned long long KeepaliveRounds::HardwareMs() const
+{
+    return static_cast<unsigned long long>(m_plan.hardwareSeconds) * 1000;
+}
+
+// The count runs leftMs more from now; an arming starts a whole one.
+void KeepaliveRounds::Counting(unsigned long long leftMs)
+{
+    m_expiresAtMs = m_board.NowMs() + leftMs;
+    m_expiresAt = std::time(nullptr) + static_cast<std::time_t>(leftMs / 1000);
+    m_lastArm = std::time(nullptr);
+}
+
 unsigned long long KeepaliveRounds::MsLeft() const
 {
-    const auto limitMs = static_cast<unsigned long long>(m_plan.hardwareSeconds) * 1000;
-    const unsigned long long passed = m_board.NowMs() - m_armedAtMs;
-    return passed < limitMs ? limitMs - passed : 0;
+    const unsigned long long nowMs = m_board.NowMs();
+    return nowMs < m_expiresAtMs ? m_expiresAtMs - nowMs : 0;
 }
 
 bool KeepaliveRounds::HasExpired() const { return MsLeft() == 0; }

@@ -29,6 +29,9 @@ public:
     virtual bool WaitInterval(int seconds) = 0;
     // The rounds' state changed: "re-arming" or "not re-arming".
     virtual void StateChanged(const char* state) = 0;
+    // The ms left of a count that an earlier keepalive armed and did not
+    // stop (it was killed, or restarted); 0 when none is known to run.
+    virtual unsigned long long EarlierCountMsLeft() = 0;
 };
 
 struct RoundsPlan {
@@ -59,8 +62,9 @@ public:
     // The checks first, for up to the start grace, then the first arming:
     // re-arming follows only when they passed. A start over a failing host
     // arms once and does not re-arm, so that the action follows within one
-    // timeout however often keepalive is restarted before. False when the
-    // board answered a failure.
+    // timeout; where an earlier keepalive's count still runs it does not arm
+    // at all, so that the action follows that count however often keepalive
+    // is restarted. False when the board answered a failure.
     bool Start();
     // Whether Start tried to arm the watchdog (a stop request during the
     // start grace leaves it as it was).
@@ -83,6 +87,9 @@ private:
     void Announce();
     bool Arm();
     bool Rearm();
+    bool FollowEarlierCount();
+    unsigned long long HardwareMs() const;
+    void Counting(unsigned long long leftMs);
     bool AllChecksPass();
     bool PassesWithinGrace();
     bool ActOn(bool healthy);
@@ -101,10 +108,11 @@ private:
     bool m_rearming = true;
     bool m_armed = false;
     bool m_stopped = false; // a stop request came before the first arming
-    // When the watchdog was last armed, on the board's clock: the checks'
-    // own time counts too, as it does for the hardware.
-    unsigned long long m_armedAtMs = 0;
+    // When the watchdog expires, on the board's clock: the checks' own time
+    // counts too, as it does for the hardware.
+    unsigned long long m_expiresAtMs = 0;
     std::time_t m_lastArm = std::time(nullptr);
+    std::time_t m_expiresAt = m_lastArm;
 };
 
 } // namespace bypassctl
