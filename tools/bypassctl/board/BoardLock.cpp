@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace bypassctl {
 namespace {
@@ -23,11 +22,7 @@ std::string LockDirectory(bool simulated)
     if (!simulated)
         return SystemLockDirectory();
     const char* chosen = std::getenv("BYPASSCTL_LOCK_DIR");
-    if (chosen && *chosen)
-        return chosen;
-    std::error_code error;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-    return error ? std::string(".") : temp.string();
+    return chosen && *chosen ? chosen : UserLockDirectory();
 }
 
 std::string Join(const std::string& dir, const char* name)
@@ -50,11 +45,12 @@ long BoardLock::Acquire() { return m_lock.Take(kWait); }
 
 void BoardLock::Release() { m_lock.Release(); }
 
-long BoardLock::AdvertiseKeepalive()
+std::string BoardLock::AdvertiseKeepalive()
 {
-    std::ofstream(Join(m_dir, kKeepaliveFile)) << OwnPid() << '\n';
-    m_advertised = true;
-    return OwnPid();
+    const std::string problem
+        = WriteOwnFile(Join(m_dir, kKeepaliveFile), std::to_string(OwnPid()) + "\n");
+    m_advertised = problem.empty();
+    return problem;
 }
 
 // Only this process's own advertisement: a newer keepalive may have

@@ -21,6 +21,13 @@ std::string BusyText(long holder, const std::string& path)
         + "); try again when it is done";
 }
 
+// Why Acquire answered holder: a busy lock, or one that cannot be had safely.
+std::string LockTrouble(const BoardLock& lock, long holder)
+{
+    return lock.Problem().empty() ? BusyText(holder, lock.Path())
+                                  : "cannot take the board lock safely: " + lock.Problem();
+}
+
 } // namespace
 
 void CheckResult(int result, const char* operation)
@@ -55,8 +62,10 @@ BoardSession::~BoardSession()
 {
     if (!m_tool)
         return;
+    // A lock that cannot be had safely has already ended the command with
+    // its reason, before anything was started.
     const long holder = m_lock.Acquire();
-    if (holder != 0)
+    if (holder != 0 && m_lock.Problem().empty())
         m_context.report.Warn(BusyText(holder, m_lock.Path()) + "; finishing without the lock");
     {
         BoardLock::Held held(m_lock);
@@ -94,9 +103,14 @@ void BoardSession::RequireWatchdog()
     }
 }
 
+// Refused before arming: a pid file that cannot be left safely is as
+// suspect as the lock beside it.
 void BoardSession::AdvertiseKeepalive()
 {
-    const long pid = m_lock.AdvertiseKeepalive();
+    const std::string problem = m_lock.AdvertiseKeepalive();
+    if (!problem.empty())
+        throw CommandError{kExitNoPortAccess, "cannot leave keepalive's process id: " + problem};
+    const long pid = OwnPid();
     m_context.report.Set("pid", pid);
     m_context.report.Say("keepalive: process " + std::to_string(pid)
         + "; other bypassctl watchdog commands warn that it re-arms");
@@ -169,7 +183,8 @@ void BoardSession::RequireAllAccessesDone(const char* operation)
 int BoardSession::OnBoard(const std::function<int()>& call)
 {
     if (const long holder = m_lock.Acquire())
-        throw CommandError{kExitBusy, BusyText(holder, m_lock.Path())};
+        throw CommandError{
+            m_lock.Problem().empty() ? kExitBusy : kExitNoPortAccess, LockTrouble(m_lock, holder)};
     BoardLock::Held held(m_lock);
     StdoutToStderr quiet(m_context.options.json);
     return call();

@@ -86,6 +86,9 @@ int MaxFailures(const Options& options)
 
 KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
 {
+    if (!options.statusFile.empty())
+        if (const std::string missing = MissingDirectory(options.statusFile); !missing.empty())
+            throw CommandError{kExitUsage, "--status-file " + options.statusFile + ": " + missing};
     KeepalivePlan plan;
     plan.timeout = PrepareArming(options, session);
     plan.interval = KeepAliveInterval(options, plan.timeout);

@@ -1,11 +1,8 @@
 #include "platform/Files.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace bypassctl {
 
@@ -28,39 +25,21 @@ long ParsePid(const std::string& text)
     return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : -1;
 }
 
-// A pid file is a line; more than a few dozen bytes is not one.
-bool ReadPidText(const std::string& path, std::string& text)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[64];
-    const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    errno = error;
-    text.assign(buffer, length);
-    return !failed;
-}
-
 long ReadPid(const std::string& path)
 {
     std::string text;
     return ReadPidText(path, text) ? ParsePid(text) : -1;
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& text)
+std::string MissingDirectory(const std::string& path)
 {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!(file << text << '\n').flush())
-            return "cannot write " + temporary;
-    }
+    std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    if (directory.empty())
+        directory = ".";
     std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return error ? "cannot rename " + temporary + ": " + error.message() : "";
+    if (std::filesystem::is_directory(directory, error))
+        return "";
+    return "the directory " + directory.string() + " does not exist";
 }
 
 } // namespace bypassctl

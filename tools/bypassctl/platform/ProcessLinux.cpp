@@ -1,6 +1,8 @@
 #include "platform/Process.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <signal.h>
 #include <sys/io.h>
@@ -58,7 +60,21 @@ const std::vector<std::string>* KernelWatchdogModules()
     return &modules;
 }
 
-std::string SystemLockDirectory() { return "/run/lock"; }
+std::string SystemLockDirectory() { return "/run/bypassctl"; }
+
+// A shared temporary directory gets a directory of this user's in it, which
+// the lock makes and checks like its own.
+std::string UserLockDirectory()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime)
+        return runtime;
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return (
+        (error ? std::filesystem::path("/tmp") : temp) / ("bypassctl-" + std::to_string(geteuid())))
+        .string();
+}
 
 System ThisSystem() { return System::Linux; }
 

@@ -70,6 +70,14 @@ std::string SystemLockDirectory()
     return data && *data ? data : "C:\\ProgramData";
 }
 
+// The temporary directory is the user's own on Windows.
+std::string UserLockDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return error ? std::string(".") : temp.string();
+}
+
 System ThisSystem() { return System::Windows; }
 
 std::tm UtcCalendar(std::time_t when)

@@ -1,0 +1,45 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace bypassctl {
+
+// A pid file is a line; more than a few dozen bytes is not one.
+bool ReadPidText(const std::string& path, std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[64];
+    const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    errno = error;
+    text.assign(buffer, length);
+    return !failed;
+}
+
+std::string WriteOwnFile(const std::string& path, const std::string& text)
+{
+    return std::ofstream(path, std::ios::binary | std::ios::trunc) << text ? ""
+                                                                           : "cannot write " + path;
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!(file << text << '\n').flush())
+            return "cannot write " + temporary;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    return error ? "cannot rename " + temporary + ": " + error.message() : "";
+}
+
+} // namespace bypassctl
