@@ -86,9 +86,6 @@ int MaxFailures(const Options& options)
 
 KeepalivePlan PlanKeepalive(const Options& options, BoardSession& session)
 {
-    if (!options.statusFile.empty())
-        if (const std::string missing = MissingDirectory(options.statusFile); !missing.empty())
-            throw CommandError{kExitUsage, "--status-file " + options.statusFile + ": " + missing};
     KeepalivePlan plan;
     plan.timeout = PrepareArming(options, session);
     plan.interval = KeepAliveInterval(options, plan.timeout);
@@ -290,6 +287,11 @@ void KeepWatchdogAlive(Context& context)
     Report& report = context.report;
     BoardSession session(context);
     const KeepalivePlan plan = PlanKeepalive(options, session);
+    // Refused before arming, not at the first write; a service installed
+    // earlier may name a directory its manager makes at start.
+    if (!options.statusFile.empty())
+        if (const std::string missing = MissingDirectory(options.statusFile); !missing.empty())
+            throw CommandError{kExitUsage, "--status-file " + options.statusFile + ": " + missing};
     session.AdvertiseKeepalive();
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, plan.timeout);
