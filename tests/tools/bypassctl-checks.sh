@@ -40,6 +40,15 @@ expect 7 "pid file $pidfile does not hold a process id" keepalive --simulate 6 -
     --interval 2 --pidfile "$pidfile"
 rm -rf "$data"
 
+# untouched FILE: a planted link's target still holds what the test put there.
+untouched()
+{
+    if [ "$(cat "$1")" != "root's" ]; then
+        echo "FAILED: $1 was written through: $(cat "$1")"
+        failures=$((failures + 1))
+    fi
+}
+
 # Without port access: the driver (Windows) or the privilege (Linux) is
 # missing. Type 1's status touches no port beyond opening the driver.
 if [ -z "$runner" ]; then
@@ -48,29 +57,63 @@ if [ -z "$runner" ]; then
     fi
     expect 3 "no port access: neither /dev/porttalk" --type 1 status
     runner=""
-    # Another process holds the board lock, or runs keepalive on the watchdog.
-    BYPASSCTL_LOCK_DIR=$(mktemp -d)
+    dir=$(mktemp -d)
+    BYPASSCTL_LOCK_DIR="$dir/lock"
     export BYPASSCTL_LOCK_DIR
-    flock "$BYPASSCTL_LOCK_DIR/bypassctl.lock" sh -c "echo 4242 >$BYPASSCTL_LOCK_DIR/bypassctl.lock; sleep 4" &
+    lock="$BYPASSCTL_LOCK_DIR/bypassctl.lock"
+    pidfile="$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
+    status="$dir/status.json"
+    target="$dir/root-only"
+    # What another user could plant where bypassctl writes, and what bypassctl
+    # must answer: PLANT|CODE|TEXT|ARGS. Every command runs under timeout 5:
+    # a FIFO must not hang it. The lock directory is made by the command.
+    runner="timeout 5"
+    while IFS='|' read -r plant code text args; do
+        rm -rf "$BYPASSCTL_LOCK_DIR" "$status"*
+        echo "root's" >"$target" && chmod 600 "$target"
+        [ "$plant" = - ] || { mkdir -m 700 "$BYPASSCTL_LOCK_DIR" && sh -c "$plant"; }
+        eval "expect \"\$code\" \"\$text\" $args"
+        untouched "$target"
+    done <<ROWS
+-|0|"simulated":true|--simulate 6 bypass on --json
+ln -s $target $lock|3|cannot take the board lock safely: $lock is a symbolic link|--simulate 6 bypass on
+ln -s $target $pidfile|3|cannot take keepalive's lock safely: $pidfile is a symbolic link|--simulate 6 keepalive --timeout 30
+ln -s $target $pidfile|0|watchdog stopped|--simulate 7 wdt stop
+mkfifo $lock|3|$lock is not a regular file|--simulate 6 wdt arm --action bypass --timeout 30
+mkfifo $pidfile|3|$pidfile is not a regular file|--simulate 6 keepalive --timeout 30
+mkfifo $pidfile|0|watchdog stopped|--simulate 7 wdt stop
+chmod 777 $BYPASSCTL_LOCK_DIR|3|$BYPASSCTL_LOCK_DIR is writable by other users|--simulate 6 bypass on
+-|2|--status-file $dir/none/status.json: the directory $dir/none does not exist|--simulate 6 keepalive --timeout 30 --status-file $dir/none/status.json
+ROWS
+    # A planted temporary file beside the status file is not written through,
+    # and keepalive still writes its status.
+    ln -s "$target" "$status.tmp"
+    runner="timeout -s TERM --preserve-status 2"
+    expect 0 "watchdog stopped" --simulate 6 keepalive --timeout 30 --status-file "$status"
+    grep -q '"state":"stopped"' "$status" || { echo "FAILED: no status in $status"; failures=$((failures + 1)); }
+    untouched "$target"
+    runner=""
+    # Another process holds the board lock through a read-only open.
+    echo 4242 >"$lock"
+    sh -c "exec 9<$lock; flock 9; sleep 4" &
     sleep 0.5
     expect 6 "process $! holds the bypassctl lock" --simulate 6 bypass on
     wait
     "$ctl" keepalive --simulate 6 --timeout 30 >/dev/null 2>&1 &
-    timeout 10 sh -c "until [ -s $BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid ]; do sleep 0.1; done"
+    timeout 10 sh -c "until [ -s $pidfile ]; do sleep 0.1; done"
     expect 6 "bypassctl keepalive (process $!) owns this watchdog; nothing was done" --simulate 7 wdt stop
     expect 0 "(process $!) owns this watchdog: --force acts beside it" --simulate 7 wdt stop --force
     expect 6 "keepalive (process $!) already drives this watchdog" --simulate 6 keepalive --timeout 30
     kill $! && wait $!
     # A closed log pipe ends nothing; a lock held across a re-arm delays
     # it, logged with its holder, and ends nothing either.
-    dir="$BYPASSCTL_LOCK_DIR"
-    started() { timeout 10 sh -c "until [ -s $dir/bypassctl-keepalive.pid ]; do sleep 0.1; done"; }
+    started() { timeout 10 sh -c "until [ -s $pidfile ]; do sleep 0.1; done"; }
     ("$ctl" keepalive --simulate 6 --timeout 10 --interval 1 --verbose 2>&1; echo $? >"$dir/rc") | head -c 1 >/dev/null &
     started && sleep 2.5
-    kill "$(cat "$dir/bypassctl-keepalive.pid")"
+    kill "$(cat "$pidfile")"
     wait
     "$ctl" keepalive --simulate 6 --timeout 10 --interval 1 2>"$dir/log" &
-    started && flock "$dir/bypassctl.lock" sleep 3
+    started && flock "$lock" sleep 3
     kill $! && wait $!
     if [ "$(cat "$dir/rc")" != 0 ] || ! grep -q "^<3>.*holds the bypassctl lock.*tried again" "$dir/log"; then
         echo "FAILED: keepalive through a closed pipe (exit $(cat "$dir/rc")) and a busy lock:"
@@ -78,9 +121,29 @@ if [ -z "$runner" ]; then
         failures=$((failures + 1))
     fi
     # A pid that another program has been given since is no keepalive.
-    echo $$ >"$BYPASSCTL_LOCK_DIR/bypassctl-keepalive.pid"
+    echo $$ >"$pidfile"
     expect 0 '"simulated":true,"effect"' --simulate 7 wdt stop --json
-    rm -rf "$BYPASSCTL_LOCK_DIR"
+    rm -rf "$dir"
+fi
+
+# The real boards' lock directory, made by bypassctl in a /run of its own: as
+# root (without CAP_SYS_RAWIO, so no port is opened) it is made root's 0700
+# and the command ends without port access; another user is then refused the
+# lock before the port driver.
+if [ -z "$runner" ] && [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
+    nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all --"
+    made=$(unshare -m sh -c 'mount -t tmpfs -o mode=755 tmpfs /run || exit
+        setpriv --inh-caps=-sys_rawio --bounding-set=-sys_rawio -- "$1" --type 1 status; echo "exit $?"
+        stat -c "%a %U %F" /run/bypassctl /run/bypassctl/bypassctl.lock
+        $2 "$1" --type 1 status; echo "exit $?"' sh "$ctl" "$nobody" 2>&1)
+    for want in "no port access: " "700 root directory" "600 root regular file" \
+        "cannot take the board lock safely: /run/bypassctl belongs to uid 0"; do
+        printf '%s' "$made" | grep -qF -- "$want" || made="$made (no \"$want\")"
+    done
+    if [ "$(printf '%s\n' "$made" | grep -c '^exit 3$')" != 2 ] || [ "${made%\)}" != "$made" ]; then
+        echo "FAILED: /run/bypassctl made as: $made"
+        failures=$((failures + 1))
+    fi
 fi
 
 [ "$failures" = 0 ] && echo "bypassctl checks: ok"

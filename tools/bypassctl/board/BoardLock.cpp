@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace bypassctl {
 namespace {
@@ -23,14 +22,8 @@ std::string LockDirectory(bool simulated)
 {
     if (!simulated)
         return SystemLockDirectory();
-    for (const char* variable : {"BYPASSCTL_LOCK_DIR", "XDG_RUNTIME_DIR"}) {
-        const char* chosen = std::getenv(variable);
-        if (chosen && *chosen)
-            return chosen;
-    }
-    std::error_code error;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-    return error ? std::string(".") : temp.string();
+    const char* chosen = std::getenv("BYPASSCTL_LOCK_DIR");
+    return chosen && *chosen ? chosen : UserLockDirectory();
 }
 
 std::string Join(const std::string& dir, const char* name)
@@ -54,7 +47,7 @@ BoardLock::~BoardLock()
 {
     if (!m_keepalive)
         return;
-    std::ofstream(Join(m_dir, kKeepaliveFile), std::ios::trunc);
+    WriteOwnFile(Join(m_dir, kKeepaliveFile), "");
     m_keepalive->Release();
 }
 
@@ -63,11 +56,12 @@ long BoardLock::Acquire() { return m_lock.Take(kWait); }
 void BoardLock::Release() { m_lock.Release(); }
 
 // Not waited for: the owner holds it until it ends.
-long BoardLock::ClaimKeepalive()
+long BoardLock::ClaimKeepalive(std::string& problem)
 {
     auto claim
         = std::make_unique<SystemLock>(Join(m_dir, kKeepaliveFile), "keepalive", m_simulated);
     const long owner = claim->Take(std::chrono::milliseconds(0));
+    problem = claim->Problem();
     if (owner == 0)
         m_keepalive = std::move(claim);
     return owner;

@@ -2,15 +2,16 @@
 // selects a logical device and then writes its registers through the same
 // two ports: two processes interleaving theirs would write one device's
 // values into the other's. Each board operation therefore runs under a
-// system-wide lock: a lock file under /run/lock on Linux, the named mutex
-// "Global\bypassctl-board" on Windows. The holder writes its process id
-// into the file "bypassctl.lock" (Windows: in %ProgramData%), so that a
-// process that waited in vain can name it.
+// system-wide lock: a lock file in /run/bypassctl (root's alone) on Linux,
+// the named mutex "Global\bypassctl-board" on Windows. The holder writes its
+// process id into the file "bypassctl.lock" (Windows: in %ProgramData%), so
+// that a process that waited in vain can name it. A lock file that is not
+// safely this user's (a link, a FIFO, another user's file or directory) is
+// refused, never skipped.
 //
 // Simulated boards and appliances use a lock of their own, in
-// BYPASSCTL_LOCK_DIR or else the user's runtime directory (the temporary
-// directory without one), which needs no privilege and never meets a real
-// board's lock.
+// BYPASSCTL_LOCK_DIR or else a directory of the user's own, which needs no
+// privilege and never meets a real board's lock.
 //
 // A running keepalive owns the watchdog: it holds a second lock,
 // "bypassctl-keepalive.pid" in the same directory, for as long as it runs,
@@ -40,11 +41,13 @@ public:
     void Release();
     // Where the holder's process id is kept, for messages.
     const std::string& Path() const { return m_path; }
+    // Why the lock cannot be had safely; empty when it can.
+    const std::string& Problem() const { return m_lock.Problem(); }
 
     // Makes this process the watchdog's owner while the lock object lives.
     // Answers 0 when it is, otherwise the owner's process id (-1 when
-    // unknown).
-    long ClaimKeepalive();
+    // unknown, or when the lock cannot be had safely: problem says why).
+    long ClaimKeepalive(std::string& problem);
     // The process id of a running keepalive other than this process; 0 for none.
     long RunningKeepalive() const;
 

@@ -36,6 +36,13 @@ std::string HowToStop(long pid)
     return "stop it first: systemctl stop bypassctl-keepalive for the service, or kill " + id;
 }
 
+// Why Acquire answered holder: a busy lock, or one that cannot be had safely.
+std::string LockTrouble(const BoardLock& lock, long holder)
+{
+    return lock.Problem().empty() ? BusyText(holder, lock.Path())
+                                  : "cannot take the board lock safely: " + lock.Problem();
+}
+
 } // namespace
 
 void CheckResult(int result, const char* operation)
@@ -94,8 +101,10 @@ BoardSession::~BoardSession()
 {
     if (!m_tool)
         return;
+    // A lock that cannot be had safely has already ended the command with
+    // its reason, before anything was started.
     const long holder = m_lock.Acquire();
-    if (holder != 0)
+    if (holder != 0 && m_lock.Problem().empty())
         m_context.report.Warn(BusyText(holder, m_lock.Path()) + "; finishing without the lock");
     {
         BoardLock::Held held(m_lock);
@@ -130,7 +139,10 @@ void BoardSession::RequireWatchdog()
 
 void BoardSession::OwnWatchdog()
 {
-    const long owner = m_lock.ClaimKeepalive();
+    std::string problem;
+    const long owner = m_lock.ClaimKeepalive(problem);
+    if (!problem.empty())
+        throw CommandError{kExitNoPortAccess, "cannot take keepalive's lock safely: " + problem};
     if (owner != 0)
         throw CommandError{kExitBusy,
             "bypassctl keepalive " + Process(owner)
@@ -233,7 +245,8 @@ void BoardSession::RequireAllAccessesDone(const char* operation)
 int BoardSession::OnBoard(const std::function<int()>& call)
 {
     if (const long holder = m_lock.Acquire())
-        throw CommandError{kExitBusy, BusyText(holder, m_lock.Path())};
+        throw CommandError{
+            m_lock.Problem().empty() ? kExitBusy : kExitNoPortAccess, LockTrouble(m_lock, holder)};
     BoardLock::Held held(m_lock);
     StdoutToStderr quiet(m_context.options.json);
     return call();

@@ -442,6 +442,13 @@ void KeepWatchdogAlive(Context& context)
     BoardSession session(context);
     session.OwnWatchdog();
     const KeepalivePlan plan = PlanKeepalive(options, session);
+    // Refused before arming, not at the first write; a service installed
+    // earlier may name a directory its manager makes at start.
+    for (const auto& [option, path] :
+        {std::pair{"--status-file ", options.statusFile}, {"--metrics-file ", options.metricsFile}})
+        if (const std::string missing = path.empty() ? "" : MissingDirectory(path);
+            !missing.empty())
+            throw CommandError{kExitUsage, option + path + ": " + missing};
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, plan.timeout);
     report.Set("interval_seconds", plan.interval);

@@ -1,10 +1,8 @@
 #include "platform/Files.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <filesystem>
-#include <fstream>
 
 namespace bypassctl {
 
@@ -33,18 +31,15 @@ long ReadPid(const std::string& path)
     return ReadPidText(path, text) ? ParsePid(text) : -1;
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& text)
+std::string MissingDirectory(const std::string& path)
 {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(std::filesystem::u8path(temporary), std::ios::binary | std::ios::trunc);
-        if (!(file << text << '\n').flush())
-            return "cannot write " + temporary;
-    }
+    std::filesystem::path directory = std::filesystem::u8path(path).parent_path();
+    if (directory.empty())
+        directory = ".";
     std::error_code error;
-    std::filesystem::rename(
-        std::filesystem::u8path(temporary), std::filesystem::u8path(path), error);
-    return error ? "cannot rename " + temporary + ": " + error.message() : "";
+    if (std::filesystem::is_directory(directory, error))
+        return "";
+    return "the directory " + directory.u8string() + " does not exist";
 }
 
 } // namespace bypassctl

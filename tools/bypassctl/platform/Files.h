@@ -1,5 +1,8 @@
 // Files other processes read while bypassctl writes them: pid files and
-// keepalive's status file.
+// keepalive's status file. Where other users can write, these files may be
+// planted (a symbolic link to a file of root's, a FIFO that blocks its
+// reader for ever), so they are never followed through a link, never waited
+// on, and never longer than what they stand for.
 #pragma once
 
 #include <cstdio>
@@ -20,17 +23,26 @@ std::FILE* OpenFile(const std::string& path, const char* mode);
 // 0 and negative numbers, which kill() would take for a process group or
 // for every process.
 long ParsePid(const std::string& text);
-// A pid file's text, at most a line's worth; false, errno set, when it
-// cannot be read. On Linux it is opened without blocking and without
-// following a symbolic link (errno ELOOP), and only a regular file is read
-// (otherwise errno EINVAL): a FIFO at the path must not hold the caller.
-// One implementation per system (ProcessLinux.cpp, ProcessWin.cpp).
+// A pid file's text, at most a line's worth. false, errno set, when it
+// cannot be read: ELOOP for a symbolic link, EINVAL for anything but a
+// regular file (a FIFO is not waited on), EFBIG for more than a line.
 bool ReadPidText(const std::string& path, std::string& text);
 // The pid a file holds; -1 when it cannot be read or holds none.
 long ReadPid(const std::string& path);
 
-// Readers of the file never see half of it: the new text replaces the old
-// in one rename. Answers why it failed, empty when it did not.
+// Replaces the text of a file in bypassctl's own lock directory (the pid
+// file keepalive leaves), made 0600 and never written through a link (on
+// Windows, plainly). Answers why it failed, empty when it did not.
+std::string WriteOwnFile(const std::string& path, const std::string& text);
+
+// Readers of the file never see half of it: the new text goes into a new
+// file beside it (mode 0644), reaches the disk, then replaces the old in one
+// rename; nothing already there is written through. Answers why it failed,
+// empty when it did not.
 std::string WriteFileAtomically(const std::string& path, const std::string& text);
+// Why a file cannot be made at path because its directory is missing;
+// empty when the directory is there. Asked before arming, not at the first
+// write.
+std::string MissingDirectory(const std::string& path);
 
 } // namespace bypassctl

@@ -29,8 +29,13 @@ std::string NoProductNameText();
 // Kernel drivers that own the Super I/O watchdogs of these boards; null
 // where the system loads none.
 const std::vector<std::string>* KernelWatchdogModules();
-// Where the real boards' lock and pid files live.
+// Where the real boards' lock and pid files live: a directory only root
+// can enter on Linux.
 std::string SystemLockDirectory();
+// Where simulated boards' lock and pid files live by default: one of this
+// user's own (on Linux $XDG_RUNTIME_DIR, else bypassctl-UID in the temporary
+// directory).
+std::string UserLockDirectory();
 enum class System { Any, Linux, Windows };
 // The system built for: what it has of the commands and options.
 System ThisSystem();

@@ -5,8 +5,10 @@
 #include "porttalk/PortTalkDevice.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <signal.h>
 #include <sys/io.h>
@@ -30,29 +32,6 @@ std::string ProgramOf(const std::string& process)
 } // namespace
 
 // A pid file is a line; more than a few dozen bytes is not one.
-bool ReadPidText(const std::string& path, std::string& text)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    char buffer[64];
-    ssize_t length = -1;
-    if (fstat(fd, &info) != 0)
-        length = -1;
-    else if (!S_ISREG(info.st_mode))
-        errno = EINVAL;
-    else
-        length = read(fd, buffer, sizeof buffer);
-    const int error = errno;
-    close(fd);
-    errno = error;
-    if (length < 0)
-        return false;
-    text.assign(buffer, static_cast<std::size_t>(length));
-    return true;
-}
-
 long OwnPid() { return static_cast<long>(getpid()); }
 
 unsigned long long BootClockMs()
@@ -104,7 +83,21 @@ const std::vector<std::string>* KernelWatchdogModules()
     return &modules;
 }
 
-std::string SystemLockDirectory() { return "/run/lock"; }
+std::string SystemLockDirectory() { return "/run/bypassctl"; }
+
+// A shared temporary directory gets a directory of this user's in it, which
+// the lock makes and checks like its own.
+std::string UserLockDirectory()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime)
+        return runtime;
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return (
+        (error ? std::filesystem::path("/tmp") : temp) / ("bypassctl-" + std::to_string(geteuid())))
+        .string();
+}
 
 System ThisSystem() { return System::Linux; }
 

@@ -25,22 +25,6 @@ std::wstring ProgramOf(HANDLE process)
 
 } // namespace
 
-// A pid file is a line; more than a few dozen bytes is not one.
-bool ReadPidText(const std::string& path, std::string& text)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[64];
-    const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    errno = error;
-    text.assign(buffer, length);
-    return !failed;
-}
-
 long OwnPid() { return static_cast<long>(GetCurrentProcessId()); }
 
 unsigned long long BootClockMs() { return GetTickCount64(); }
@@ -95,6 +79,14 @@ std::string SystemLockDirectory()
 {
     const char* data = std::getenv("ProgramData");
     return data && *data ? data : "C:\\ProgramData";
+}
+
+// The temporary directory is the user's own on Windows.
+std::string UserLockDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return error ? std::string(".") : temp.string();
 }
 
 System ThisSystem() { return System::Windows; }

@@ -24,15 +24,19 @@ public:
     SystemLock& operator=(const SystemLock&) = delete;
 
     // Takes the lock, waiting up to wait for its holder. Answers 0 when
-    // taken (or when there is no lock to wait for), otherwise the holder's
-    // process id (-1 when unknown).
+    // taken, otherwise the holder's process id (-1 when unknown, or when
+    // the lock cannot be had: Problem() says why).
     long Take(std::chrono::milliseconds wait);
     void Release();
+    // Why the lock cannot be had safely (its file is a link, a FIFO or
+    // another user's); empty when it can.
+    const std::string& Problem() const { return m_problem; }
 
 private:
     long Holder() const;
 
     std::string m_path;
+    std::string m_problem;
     std::intptr_t m_handle;        // the lock file's descriptor, or the mutex
     std::intptr_t m_namespace = 0; // Windows: the mutex's private namespace
 };

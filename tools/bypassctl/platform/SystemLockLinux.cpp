@@ -1,11 +1,11 @@
 #include "platform/SystemLock.h"
 
 #include "platform/Files.h"
+#include "platform/FilesLinux.h"
 #include "platform/Process.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/file.h>
@@ -45,13 +45,13 @@ long FlockHolder(int fd)
 
 } // namespace
 
+// No read-only fallback: a lock file this process may not open read-write
+// is not one it can trust, and a lock silently skipped is no lock.
 SystemLock::SystemLock(const std::string& path, const std::string& /*name*/, bool /*simulated*/)
     : m_path(path)
-    , m_handle(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+    , m_problem()
+    , m_handle(OpenOwnFile(path, m_problem))
 {
-    // Another user's lock file can still be locked through a read-only open.
-    if (m_handle < 0)
-        m_handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 SystemLock::~SystemLock()
@@ -60,18 +60,15 @@ SystemLock::~SystemLock()
         close(Fd(m_handle));
 }
 
-// Without a lock file (no /run/lock on this system) there is nothing to
-// wait for. A read-only lock file still locks; only its holder stays
-// unnamed, as the failed write leaves it.
 long SystemLock::Take(std::chrono::milliseconds wait)
 {
     if (m_handle < 0)
-        return 0;
+        return -1;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (flock(Fd(m_handle), LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
         if (!held || std::chrono::steady_clock::now() >= deadline)
-            return held ? Holder() : 0;
+            return held ? Holder() : -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const std::string pid = std::to_string(OwnPid()) + "\n";
