@@ -39,7 +39,8 @@ std::string MissingDirectory(const std::string& path)
     std::error_code error;
     if (std::filesystem::is_directory(directory, error))
         return "";
-    return "the directory " + directory.u8string() + " does not exist";
+    const std::u8string text = directory.u8string();
+    return "the directory " + std::string(text.begin(), text.end()) + " does not exist";
 }
 
 } // namespace bypassctl
