@@ -51,16 +51,11 @@ DWORD Scripted(std::initializer_list<std::string> call)
 
 std::string N(unsigned long long value) { return std::to_string(value); }
 
-} // namespace
-
 // The entries are captureless lambdas: on x64 there is one calling
 // convention, so they convert to the table's WINAPI pointers.
-FakeWin32::FakeWin32(Script script)
-    : script(std::move(script))
-    , m_table(RealWin32Api())
+Win32Api ScriptedTable()
 {
-    g_fake = this;
-    Win32Api& t = m_table;
+    Win32Api t = CallTableOf<Win32Api>().Real();
     t.CreateFileA = [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                         DWORD disposition, DWORD flags, HANDLE templ) {
         return Scripted({"CreateFileA", Text(name), Hex(access), Hex(share), security ? "sa" : "-",
@@ -111,6 +106,25 @@ FakeWin32::FakeWin32(Script script)
     t.CopyFileA = [](LPCSTR from, LPCSTR to, BOOL failIfExists) {
         return BOOL(!Scripted({"CopyFileA", Text(from), Text(to), N(failIfExists)}));
     };
+    t.ChangeServiceConfigA = [](SC_HANDLE service, DWORD, DWORD, DWORD, LPCSTR binary, LPCSTR,
+                                 LPDWORD, LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
+        return BOOL(!Scripted({"ChangeServiceConfigA", Name(service), Text(binary)}));
+    };
+    t.QueryServiceConfigA = [](SC_HANDLE service, LPQUERY_SERVICE_CONFIGA, DWORD, LPDWORD needed) {
+        *needed = 0;
+        return BOOL(!Scripted({"QueryServiceConfigA", Name(service)}));
+    };
+    t.QueryServiceStatus = [](SC_HANDLE service, LPSERVICE_STATUS status) {
+        status->dwCurrentState = SERVICE_RUNNING;
+        return BOOL(!Scripted({"QueryServiceStatus", Name(service)}));
+    };
+    t.ControlService = [](SC_HANDLE service, DWORD control, LPSERVICE_STATUS) {
+        return BOOL(!Scripted({"ControlService", Name(service), N(control)}));
+    };
+    t.DeleteService = [](SC_HANDLE service) {
+        return BOOL(!Scripted({"DeleteService", Name(service)}));
+    };
+    t.DeleteFileA = [](LPCSTR path) { return BOOL(!Scripted({"DeleteFileA", Text(path)})); };
     t.CoInitialize = [](LPVOID) { return HRESULT(Scripted({"CoInitialize"})); };
     t.CoInitializeSecurity
         = [](PSECURITY_DESCRIPTOR, LONG services, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD level,
@@ -149,13 +163,19 @@ FakeWin32::FakeWin32(Script script)
         hz->QuadPart = 10000000;
         return TRUE;
     };
-    m_previous = SetWin32Api(&m_table);
+    return t;
 }
 
-FakeWin32::~FakeWin32()
+} // namespace
+
+FakeWin32::FakeWin32(Script script)
+    : script(std::move(script))
+    , m_table(ScriptedTable())
+    , m_installed(m_table)
 {
-    SetWin32Api(m_previous);
-    g_fake = nullptr;
+    g_fake = this;
 }
+
+FakeWin32::~FakeWin32() { g_fake = nullptr; }
 
 } // namespace bypass::test

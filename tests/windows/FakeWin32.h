@@ -32,7 +32,7 @@ public:
 
 private:
     Win32Api m_table;
-    const Win32Api* m_previous;
+    ScopedCalls<Win32Api> m_installed;
 };
 
 } // namespace bypass::test

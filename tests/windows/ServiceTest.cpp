@@ -2,8 +2,8 @@
 // answer, the exit code, what was said, and the last calls made, in order:
 // the service's command line as the system's parser splits it, its states
 // and its event log lines among them.
-#include "cli/Cli.h"
 #include "commands/Service.h"
+#include "cli/Cli.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -135,11 +135,10 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
         SCOPED_TRACE(&row - rows);
         g_errors = row.errors;
         g_calls.clear();
-        const ServiceApi* real = SetServiceApi(&kFake);
+        const bypass::ScopedCalls<ServiceApi> fake(kFake);
         std::ostringstream out, err;
         Console console{out, err, nullptr, ProcessStopSignal(), ProcessSupervisor(), ""};
         EXPECT_EQ(RunBypassctl(row.args, console), row.code);
-        SetServiceApi(real);
         EXPECT_NE((out.str() + err.str()).find(row.says), std::string::npos) << err.str();
         EXPECT_EQ(g_calls.substr(g_calls.size() - std::min(g_calls.size(), row.lastCalls.size())),
             row.lastCalls);

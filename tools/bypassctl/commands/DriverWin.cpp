@@ -1,10 +1,11 @@
 // bypassctl driver install | status | remove (Windows): the PortTalk driver
 // of this release, installed only when the file beside bypassctl.exe is
-// exactly the one built with it.
+// exactly the one built with it. Every Win32 call goes through Win32(), so
+// tests reach each error branch.
 #include "cli/Command.h"
-#include "platform/ServiceApi.h"
 
 #include "portio/PortTalkPaths.h"
+#include "portio/Win32Api.h"
 
 #include <windows.h>
 
@@ -20,7 +21,10 @@ extern const char* const kReleaseDriverSha256;
 namespace bypassctl {
 namespace {
 
+using bypass::Win32;
 using bypass::porttalk::kServiceName;
+// The driver's service, through the table the library's driver code uses.
+using ScHandle = bypass::ScHandle<bypass::Win32Api>;
 
 std::string Hex(const unsigned char* bytes, size_t size)
 {
@@ -60,7 +64,7 @@ std::string FileSha256(const std::string& path)
 std::string DriverBesideBypassctl()
 {
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
+    Win32().GetModuleFileNameA(nullptr, path, sizeof path);
     return bypass::porttalk::DriverBeside(path);
 }
 
@@ -69,34 +73,34 @@ std::string DriverBesideBypassctl()
 std::string InstalledDriver()
 {
     char directory[MAX_PATH] = {};
-    GetSystemDirectoryA(directory, sizeof directory);
+    Win32().GetSystemDirectoryA(directory, sizeof directory);
     return std::string(directory) + "\\drivers\\" + bypass::porttalk::kDriverFile;
 }
 
 SC_HANDLE OpenManager()
 {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = Win32().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager)
         throw CommandError{kExitNoPortAccess,
-            "the service manager refused access (error " + std::to_string(GetLastError())
+            "the service manager refused access (error " + std::to_string(Win32().GetLastError())
                 + "): run as administrator"};
     return manager;
 }
 
 bool DeviceOpens()
 {
-    HANDLE device = CreateFileA(bypass::porttalk::kDevicePath, GENERIC_READ, 0, nullptr,
+    HANDLE device = Win32().CreateFileA(bypass::porttalk::kDevicePath, GENERIC_READ, 0, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (device == INVALID_HANDLE_VALUE)
         return false;
-    CloseHandle(device);
+    Win32().CloseHandle(device);
     return true;
 }
 
 void StopService(SC_HANDLE service)
 {
     SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    Win32().ControlService(service, SERVICE_CONTROL_STOP, &status);
 }
 
 // What install leaves on any failure: neither the service nor the file.
@@ -104,9 +108,9 @@ void RemoveEverything(SC_HANDLE service, const std::string& installed)
 {
     if (service) {
         StopService(service);
-        DeleteService(service);
+        Win32().DeleteService(service);
     }
-    DeleteFileA(installed.c_str());
+    Win32().DeleteFileA(installed.c_str());
 }
 
 void CheckReleaseDriver(const std::string& source)
@@ -134,7 +138,7 @@ void ReportRepair(const std::string& installed, Report& report)
 
 [[noreturn]] void Fail(SC_HANDLE service, const std::string& installed, const char* what)
 {
-    const DWORD error = GetLastError();
+    const DWORD error = Win32().GetLastError();
     RemoveEverything(service, installed);
     throw CommandError{kExitNoPortAccess,
         std::string(what) + " (error " + std::to_string(error)
@@ -150,25 +154,25 @@ void InstallDriver(Context& context)
     CheckReleaseDriver(source);
     ScHandle manager(OpenManager());
     const std::string installed = InstalledDriver();
-    ScHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+    ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     if (service.Get())
         ReportRepair(installed, report);
     if (FileSha256(installed) != kReleaseDriverSha256
-        && !CopyFileA(source.c_str(), installed.c_str(), FALSE))
+        && !Win32().CopyFileA(source.c_str(), installed.c_str(), FALSE))
         Fail(service.Get(), installed, "cannot copy the driver");
     if (!service.Get()) {
-        service.Reset(CreateServiceA(manager.Get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(),
-            nullptr, nullptr, nullptr, nullptr, nullptr));
+        service.Reset(Win32().CreateServiceA(manager.Get(), kServiceName, kServiceName,
+            SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+            installed.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         if (!service.Get())
             Fail(nullptr, installed, "cannot register the PortTalk service");
-    } else if (!ChangeServiceConfigA(service.Get(), SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                   SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr)) {
+    } else if (!Win32().ChangeServiceConfigA(service.Get(), SERVICE_KERNEL_DRIVER,
+                   SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
+                   nullptr, nullptr, nullptr, nullptr)) {
         Fail(service.Get(), installed, "cannot repair the PortTalk service");
     }
-    if (!StartServiceA(service.Get(), 0, nullptr)
-        && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+    if (!Win32().StartServiceA(service.Get(), 0, nullptr)
+        && Win32().GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
         Fail(service.Get(), installed, "the PortTalk service does not start");
     report.Set("installed", installed);
     report.Set("sha256", kReleaseDriverSha256);
@@ -197,10 +201,10 @@ const char* StateName(DWORD state)
 std::string ImagePath(SC_HANDLE service)
 {
     DWORD needed = 0;
-    QueryServiceConfigA(service, nullptr, 0, &needed);
+    Win32().QueryServiceConfigA(service, nullptr, 0, &needed);
     std::vector<char> buffer(needed ? needed : 1);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!needed || !QueryServiceConfigA(service, config, needed, &needed))
+    if (!needed || !Win32().QueryServiceConfigA(service, config, needed, &needed))
         return "(unknown)";
     return config->lpBinaryPathName ? config->lpBinaryPathName : "";
 }
@@ -211,14 +215,14 @@ void ShowDriverStatus(Context& context)
 {
     Report& report = context.report;
     ScHandle manager(OpenManager());
-    ScHandle service(
-        OpenServiceA(manager.Get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
+    ScHandle service(Win32().OpenServiceA(
+        manager.Get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
     SERVICE_STATUS status = {};
     if (!service.Get()) {
         report.Set("service", "not installed");
         report.Say("service: not installed");
     } else {
-        QueryServiceStatus(service.Get(), &status);
+        Win32().QueryServiceStatus(service.Get(), &status);
         const std::string image = ImagePath(service.Get());
         report.Set("service", StateName(status.dwCurrentState));
         report.Set("image", image);
@@ -244,7 +248,7 @@ void ShowDriverStatus(Context& context)
 void RemoveDriver(Context& context)
 {
     ScHandle manager(OpenManager());
-    ScHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+    ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     const std::string installed = InstalledDriver();
     RemoveEverything(service.Get(), installed);
     context.report.Set("removed", installed);
