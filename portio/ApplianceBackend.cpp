@@ -110,30 +110,29 @@ private:
     // No SIGPIPE: a dead appliance fails the access, not the host program.
     bool WriteAll(const unsigned char* data, std::size_t size)
     {
-        errno = 0;
-        while (size > 0) {
-            const ssize_t sent = send(m_fd, data, size, MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR)
-                continue;
-            if (sent <= 0)
-                return false;
-            data += sent;
-            size -= static_cast<std::size_t>(sent);
-        }
-        return true;
+        return MoveAll(size,
+            [&](std::size_t done) { return send(m_fd, data + done, size - done, MSG_NOSIGNAL); });
     }
 
     bool ReadAll(unsigned char* data, std::size_t size)
     {
+        return MoveAll(
+            size, [&](std::size_t done) { return recv(m_fd, data + done, size - done, 0); });
+    }
+
+    // Repeats move (one send or receive of what is left after done bytes)
+    // until size bytes went; a signal repeats it, an error or the peer's
+    // close fails.
+    template <class Move> static bool MoveAll(std::size_t size, Move move)
+    {
         errno = 0;
-        while (size > 0) {
-            const ssize_t got = recv(m_fd, data, size, 0);
-            if (got < 0 && errno == EINTR)
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t moved = move(done);
+            if (moved < 0 && errno == EINTR)
                 continue;
-            if (got <= 0)
+            if (moved <= 0)
                 return false;
-            data += got;
-            size -= static_cast<std::size_t>(got);
+            done += static_cast<std::size_t>(moved);
         }
         return true;
     }
