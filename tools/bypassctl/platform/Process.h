@@ -25,7 +25,7 @@ std::string NoProductNameText();
 const std::vector<std::string>* KernelWatchdogModules();
 // Where the real boards' lock and pid files live.
 std::string SystemLockDirectory();
-enum class System { Any, Linux, Windows };
+enum class System { Linux, Windows };
 // The system built for: what it has of the commands and options.
 System ThisSystem();
 
