@@ -28,6 +28,9 @@ struct WatchdogReadback {
     // Where a set timeout status keeps the chip from firing again, the bit
     // that has to be cleared first.
     const char* firesAgainOnlyOnceCleared = nullptr;
+    // Whether expiry restarts the system, where the chip's routing bits
+    // tell.
+    std::optional<bool> restarts = std::nullopt;
 };
 
 } // namespace bypass

@@ -33,14 +33,28 @@ struct Win32Api {
     UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
     DWORD(WINAPI* GetModuleFileNameA)(HMODULE, LPSTR, DWORD);
     BOOL(WINAPI* CopyFileA)(LPCSTR, LPCSTR, BOOL);
-    // bypassctl's driver command: repair, status and removal.
-    BOOL(WINAPI* ChangeServiceConfigA)
-    (SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR, LPCSTR, LPCSTR, LPCSTR);
-    BOOL(WINAPI* QueryServiceConfigA)(SC_HANDLE, LPQUERY_SERVICE_CONFIGA, DWORD, LPDWORD);
+    // bypassctl's driver command: the driver's file read and written whole
+    // through wide paths, the service's repair, status and removal.
+    HANDLE(WINAPI* CreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    BOOL(WINAPI* GetFileSizeEx)(HANDLE, PLARGE_INTEGER);
+    BOOL(WINAPI* ReadFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* FlushFileBuffers)(HANDLE);
+    void(WINAPI* SetLastError)(DWORD);
+    DWORD(WINAPI* GetFileAttributesW)(LPCWSTR);
+    BOOL(WINAPI* DeleteFileW)(LPCWSTR);
+    DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
+    UINT(WINAPI* GetSystemWindowsDirectoryW)(LPWSTR, UINT);
+    DWORD(WINAPI* ExpandEnvironmentStringsW)(LPCWSTR, LPWSTR, DWORD);
+    SC_HANDLE(WINAPI* CreateServiceW)
+    (SC_HANDLE, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD, DWORD, LPCWSTR, LPCWSTR, LPDWORD, LPCWSTR,
+        LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* ChangeServiceConfigW)
+    (SC_HANDLE, DWORD, DWORD, DWORD, LPCWSTR, LPCWSTR, LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* QueryServiceConfigW)(SC_HANDLE, LPQUERY_SERVICE_CONFIGW, DWORD, LPDWORD);
     BOOL(WINAPI* QueryServiceStatus)(SC_HANDLE, LPSERVICE_STATUS);
     BOOL(WINAPI* ControlService)(SC_HANDLE, DWORD, LPSERVICE_STATUS);
     BOOL(WINAPI* DeleteService)(SC_HANDLE);
-    BOOL(WINAPI* DeleteFileA)(LPCSTR);
 
     // COM, WMI strings and variants.
     HRESULT(WINAPI* CoInitialize)(LPVOID);

@@ -16,8 +16,8 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq \
   cmake ninja-build g++ make libgtest-dev libgmock-dev googletest \
-  libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 util-linux \
-  g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 \
+  libcli11-dev nlohmann-json3-dev libbenchmark-dev python3 python3-prometheus-client util-linux \
+  g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 wine64 osslsigncode openssl \
   clang-14 libclang-rt-14-dev valgrind \
   libsystemd-dev pkg-config systemd man-db dpkg-dev file unzip lintian wixl msitools \
   qemu-system-x86 linux-image-amd64 linux-headers-amd64 busybox-static cpio kmod dkms \

@@ -119,7 +119,8 @@ WatchdogReadback MsiReadWatchdog()
     const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
     MsiSioWrite(kMsiRegLogicalDevice, kWdtDevice);
     const bool active = (MsiSioRead(kRegActivate) & kDeviceActive) != 0;
-    const long unit = (MsiSioRead(kRegExpiryAction) & kCountMinutes) ? 60 : 1;
+    const std::uint8_t action = MsiSioRead(kRegExpiryAction);
+    const long unit = (action & kCountMinutes) ? 60 : 1;
     const long count = MsiSioRead(kMsiRegCounter);
     const bool expired = (MsiSioRead(kRegControl) & kTimeoutStatus) != 0;
     MsiSioWrite(kMsiRegLogicalDevice, selected);
@@ -127,6 +128,7 @@ WatchdogReadback MsiReadWatchdog()
     // the watchdog so): then nothing runs and no time is left to tell.
     const bool enabled = active && count != 0;
     WatchdogReadback chip{enabled, std::nullopt, std::nullopt, expired};
+    chip.restarts = (action & kMsiExpiryRestart) != 0;
     if (enabled)
         chip.secondsLeft = count * unit;
     chip.secondsLeftUnit = unit;

@@ -1,4 +1,4 @@
-# Installs the keepalive unit and its options file. It runs at install time,
+# Installs the keepalive unit and its options files. It runs at install time,
 # when the prefix is known: cpack installs a .deb's files under /usr, whatever
 # prefix the build was configured with, and the unit names bypassctl and its
 # options file by absolute path. Under the /usr prefix configuration lives in
@@ -23,3 +23,4 @@ file(INSTALL "${UNIT_WORK_DIR}/bypassctl-keepalive.service"
      DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/systemd/system")
 file(INSTALL "${UNIT_SOURCE_DIR}/bypassctl-keepalive.default"
      DESTINATION "${sysconfdir}/default" RENAME bypassctl-keepalive)
+file(INSTALL "${UNIT_SOURCE_DIR}/keepalive.conf" DESTINATION "${sysconfdir}/bypassctl")

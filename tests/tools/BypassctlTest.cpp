@@ -212,8 +212,24 @@ const Row kRows[] = {
         "would deactivate logical device 0, not the watchdog", {{"/selected_device", 0}},
         "open -> 0\nout8 4E 87\nout8 4E 87\nout8 4E 07\nin8 4F -> 00\nout8 4E AA\nclose\n"},
     {{"keepalive", "--simulate", "4", "--timeout", "30"}, 0,
-        "cannot stop its watchdog: once keepalive ends it expires after the last re-arm: 16 s",
+        "cannot stop its watchdog with DisableWDT, only bypass off stops it (DisableWDT: nothing",
         {{"/watchdog", "armed"}, {"/board_state/watchdog/running", true}}},
+    // --on-stop bypass stops the watchdog before the bypass switch, which on
+    // the MSI boards forces the expiry of an armed watchdog: a restart.
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--action", "restart", "--on-stop",
+         "bypass"},
+        0, "watchdog stopped; ports put into bypass",
+        {{"/bypass", "on"}, {"/board_state/restarts", 0}, {"/board_state/relays/0", "bypass"},
+            {"/board_state/watchdog/running", false}}},
+    {{"keepalive", "--simulate", "5002", "--timeout", "30", "--action", "restart", "--on-stop",
+         "bypass"},
+        0, "", {{"/board_state/restarts", 0}, {"/board_state/relays/0", "bypass"}}},
+    {{"keepalive", "--simulate", "3", "--timeout", "30", "--on-stop", "bypass"}, 0, "",
+        {{"/board_state/relays/0", "bypass"}, {"/board_state/watchdog/running", false}}},
+    {{"keepalive", "--simulate", "4", "--timeout", "30", "--on-stop", "bypass"}, 0, "",
+        {{"/bypass", "on"}, {"/board_state/relays/0", "bypass"}}},
+    {{"keepalive", "--simulate", "6", "--timeout", "30", "--on-stop", "leave", "--leave-armed"}, 2,
+        "excludes", {}},
     // EnableWDT starts nothing from a new process: it reads, or counts
     // minutes to no end.
     {{"wdt", "enable", "--simulate", "1"}, 4, "only reads port 0xF2", {}},
@@ -222,10 +238,31 @@ const Row kRows[] = {
         {{"/hardware_seconds", 4}, {"/board_state/watchdog/seconds_left", 4}}},
     {{"wdt", "kick", "--simulate", "6"}, 2, "wdt kick needs --timeout", {}},
     // Boards whose operation answers -1 after its whole sequence.
-    {{"bypass", "on", "--simulate", "5"}, 5, "the board answered -1 to EnableBypass",
-        {{"/result", -1}}},
-    {{"wdt", "arm", "--simulate", "MS-9641", "--action", "restart", "--timeout", "10"}, 5,
-        "simulated watchdog: running, 10 s left, expiry action restart\n", {}},
+    {{"bypass", "on", "--simulate", "5"}, 5,
+        "the board answered -1 to EnableBypass; the relays switched anyway: bypass on: the ports "
+        "are joined",
+        {{"/result", -1}, {"/board_state/relays", Json::array({"bypass", "bypass"})}}},
+    {{"wdt", "arm", "--simulate", "MS-9641", "--action", "restart", "--timeout", "30"}, 5,
+        "the board answered -1 to SetWDTTimeout_ResartSys; the watchdog is armed anyway: 30 s, "
+        "expiry restarts the system",
+        {{"/board_state/watchdog/seconds_left", 30}}},
+    // Each report tells what the switch did to the watchdog too: stopped,
+    // or a join still pending on a short watchdog.
+    {{"bypass", "off", "--simulate", "6"}, 0,
+        "bypass off: traffic passes through this machine; the watchdog is stopped too",
+        {{"/watchdog_effect", "stops"}}},
+    {{"bypass", "on", "--simulate", "1"}, 0, "bypass on: pending, not yet joined",
+        {{"/pending", true}, {"/board_state/relays", Json::array({"normal"})}}},
+    // D525-NEXCOM: wdt stop stops neither of its watchdogs.
+    {{"wdt", "arm", "--simulate", "4", "--action", "restart", "--timeout", "20"}, 0,
+        "wdt stop cannot stop this watchdog; nothing stops it", {}},
+    // --type names a tool, not the hardware: the board's product tells.
+    {{"bypass", "on", "--type", "7", "--simulate", "6"}, 0,
+        "warning: --type 7 on a board that reports product \"MS-96E3\", which is board type 6",
+        {{"/warning",
+            "--type 7 on a board that reports product \"MS-96E3\", which is board type 6: the "
+            "tool of type 7 may not drive this hardware, and what it reports may not have "
+            "happened"}}},
     // What the hardware got, and the simulated board after it.
     {{"wdt", "arm", "--simulate", "MS-96E3", "--action", "bypass", "--timeout", "30"}, 0,
         "simulated watchdog: running, 30 s left, expiry action bypass",
@@ -268,6 +305,7 @@ const Row kRows[] = {
     // what was written, or nothing readable.
     {{"status", "--simulate", "6"}, 0, "read back: not enabled, not expired",
         {{"/readback/seconds_left", nullptr}, {"/readback/programmed_seconds", nullptr},
+            {"/port_path", "simulated board (no ports)"}, {"/readback/restarts", false},
             {"/readback/fires_again_only_once_cleared", "0xF7 bit 4"}}},
     {{"status", "--simulate", "10"}, 0, "read back: programmed 0 s (stopped), not expired",
         {{"/readback/programmed_seconds", 0}, {"/readback/enabled", nullptr}}},

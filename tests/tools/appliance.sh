@@ -42,6 +42,15 @@ BYPASSTOOL_APPLIANCE="$sock" "$host" 1 | grep -q "board type 6: watchdog armed t
     || fail "the host program did not arm the appliance"
 await "system restarted (1 so far)" 3
 
+# bypass on forces the MSI watchdog's expiry: refused while the chip reads
+# back an arming for restart, done with --force.
+"$ctl" --appliance "$sock" wdt arm --action restart --timeout 60 >/dev/null || fail "arm for restart"
+"$ctl" --appliance "$sock" bypass on >"$dir/refused" 2>&1
+[ $? = 4 ] && grep -qF "the system would restart" "$dir/refused" \
+    || fail "bypass on was not refused while armed for restart: $(cat "$dir/refused")"
+"$ctl" --appliance "$sock" bypass on --force >/dev/null || fail "bypass on --force"
+await "system restarted (2 so far)" 2
+
 # The driver's own answers to a raw client: an unlisted port, a wrong size,
 # an unknown code.
 python3 - "$sock" <<'PY' || fail "the refusals differ from the driver's"

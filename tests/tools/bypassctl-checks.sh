@@ -28,13 +28,25 @@ out8 4F 1E" --simulate MS-96E3 --trace wdt arm --action bypass --timeout 30
 expect 2 "A subcommand is required" --simulate 6
 [ -n "$runner" ] && expect 2 "not available on Windows" appliance --simulate 6
 
+# The arguments are the characters typed, also on Windows, whose code page
+# would turn fullwidth digits and dashes into ASCII ones and a path's
+# Chinese characters into '?'.
+expect 2 "３０" --simulate 6 wdt arm --action bypass --timeout ３０
+expect 2 "－－simulate" －－simulate 6 status
+expect 2 "ｏｎ" --simulate 6 bypass ｏｎ
+data=$(mktemp -d) && mkdir "$data/数据" && echo none >"$data/数据/x.pid"
+[ -n "$runner" ] && pidfile="Z:$data/数据/x.pid" || pidfile="$data/数据/x.pid"
+expect 7 "pid file $pidfile does not hold a process id" keepalive --simulate 6 --timeout 4 \
+    --interval 2 --pidfile "$pidfile"
+rm -rf "$data"
+
 # Without port access: the driver (Windows) or the privilege (Linux) is
 # missing. Type 1's status touches no port beyond opening the driver.
 if [ -z "$runner" ]; then
     if [ "$(id -u)" = 0 ]; then
         runner="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all --"
     fi
-    expect 3 "no port access: " --type 1 status
+    expect 3 "no port access: neither /dev/porttalk" --type 1 status
     runner=""
     # Another process holds the board lock, or runs keepalive on the watchdog.
     BYPASSCTL_LOCK_DIR=$(mktemp -d)

@@ -43,6 +43,7 @@ const std::string kCopy = kFindDestination + "GetModuleFileNameA exe 1024\n"
 const std::string kCreate = kOpenManager
     + "CreateServiceA scm PortTalk PortTalk F01FF 1 3 1 System32\\Drivers\\PortTalk.sys (null) - "
       "(null) (null) (null)\n";
+const std::string kDriverFile = "C:\\windows\\System32\\drivers\\PortTalk.sys";
 const std::string kCreated = kCreate + "CloseServiceHandle svc\n" + kCloseManager;
 
 // The client's open, with the handle closed twice after it; and the start.
@@ -137,17 +138,18 @@ TEST(PortDriver, EachAnswerOfTheDeviceAndTheServiceManagerEndsAsItShould)
         {"an error that says nothing: four silent looks", Start, {{"OpenServiceA", {1}}}, false, "",
             kOpenManager + kOpenService + kOpenService + kOpenService + kOpenService
                 + kCloseManager},
-        {"driver install: no driver beside bypassctl", DriverInstall, {}, 3,
+        {"driver install: no driver beside bypassctl", DriverInstall,
+            {{"CreateFileW", {kFileNotFound}}}, 3,
             "bypassctl: cannot read D:\\tools/x\\bin/PortTalk.sys\n",
-            "GetModuleFileNameA exe 260\n"},
+            "GetModuleFileNameW exe 260\nCreateFileW D:\\tools/x\\bin/PortTalk.sys 80000000 1 3\n"},
         {"driver status: no rights to the manager", DriverStatus,
             {{"OpenSCManagerA", {kAccessDenied}}}, 3,
             "bypassctl: the service manager refused access (error 5): run as administrator\n",
             "OpenSCManagerA (null) (null) F003F\n"},
         {"driver remove: no service, the file goes", DriverRemove, {{"OpenServiceA", {kNoService}}},
-            0, "removed the PortTalk service and C:\\windows\\system32\\drivers\\PortTalk.sys\n",
-            kOpenManager + kOpenService + "GetSystemDirectoryA 260\n"
-                + "DeleteFileA C:\\windows\\system32\\drivers\\PortTalk.sys\n" + kCloseManager},
+            0, "removed " + kDriverFile + " (there was no PortTalk service)\n",
+            kOpenManager + kOpenService + "GetSystemWindowsDirectoryW 260\n" + "GetFileAttributesW "
+                + kDriverFile + "\nDeleteFileW " + kDriverFile + "\n" + kCloseManager},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <map>
@@ -29,6 +30,25 @@ bool Fails(const char* call, const std::string& note = "")
 std::string Text(LPCWSTR text) { return std::string(text, text + wcslen(text)); }
 
 const auto kHandle = reinterpret_cast<SC_HANDLE>(0x10);
+
+// Access lists by path (as SDDL); any other path has Program Files'.
+std::map<std::wstring, std::wstring> g_acls;
+const wchar_t kTrustedInstaller[]
+    = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+const std::wstring kProgramFilesAcl = std::wstring(L"O:") + kTrustedInstaller + L"D:(A;;FA;;;"
+    + kTrustedInstaller + L")(A;OICIIO;GA;;;" + kTrustedInstaller
+    + L")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;"
+      L"BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)";
+std::vector<std::wstring> g_dlls; // beside the program
+std::size_t g_nextDll = 0;
+
+bool NextDll(LPWIN32_FIND_DATAW found)
+{
+    if (g_nextDll >= g_dlls.size())
+        return false;
+    wcscpy(found->cFileName, g_dlls[g_nextDll++].c_str());
+    return true;
+}
 
 const ServiceApi kFake = {
     [](LPCWSTR, LPCWSTR, DWORD) { return Fails("OpenSCManager") ? nullptr : kHandle; },
@@ -77,6 +97,23 @@ const ServiceApi kFake = {
     [](HANDLE, DWORD ms) {
         return Fails("Wait", " " + std::to_string(ms)) ? DWORD(WAIT_TIMEOUT) : WAIT_OBJECT_0;
     },
+    [](LPCWSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*, PACL* dacl, PACL*,
+        PSECURITY_DESCRIPTOR* descriptor) {
+        const auto acl = g_acls.find(path);
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            (acl == g_acls.end() ? kProgramFilesAcl : acl->second).c_str(), SDDL_REVISION_1,
+            descriptor, nullptr);
+        BOOL present = FALSE, defaulted = FALSE;
+        GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+        GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+        return DWORD(ERROR_SUCCESS);
+    },
+    [](LPCWSTR, LPWIN32_FIND_DATAW found) {
+        g_nextDll = 0;
+        return NextDll(found) ? HANDLE(kHandle) : INVALID_HANDLE_VALUE;
+    },
+    [](HANDLE, LPWIN32_FIND_DATAW found) { return BOOL(NextDll(found)); },
+    [](HANDLE) { return TRUE; },
 };
 
 TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
@@ -143,6 +180,49 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
         EXPECT_EQ(g_calls.substr(g_calls.size() - std::min(g_calls.size(), row.lastCalls.size())),
             row.lastCalls);
     }
+}
+
+// The service runs as LocalSystem: a folder, program or DLL that others can
+// change is refused before the service manager is asked.
+TEST(Service, InstallRefusesAProgramOthersCanChange)
+{
+    const std::wstring folder = L"C:\\Program Files\\BypassTool";
+    const std::wstring program = folder + L"\\bypassctl.exe", dll = folder + L"\\BypassTool.dll";
+    struct Row {
+        std::wstring path;
+        std::wstring acl;
+        const char* says;
+    };
+    const Row rows[] = {
+        // what a folder of its own under C:\ inherits
+        {folder, L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIID;0x1301bf;;;AU)",
+            "BypassTool: S-1-5-11 can change it"},
+        {program, kProgramFilesAcl + L"(A;;0x116;;;BU)",
+            "bypassctl.exe: S-1-5-32-545 can change it"},
+        {dll, L"O:SYD:(A;;FA;;;SY)(A;;0x2;;;WD)", "BypassTool.dll: S-1-1-0 can change it"},
+        {program, L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;SY)", "its owner S-1-5-21-1-2-3-1001"},
+        {dll, L"O:SYD:(A;;FA;;;SY)(A;;GW;;;BU)", "BypassTool.dll: S-1-5-32-545 can change it"},
+    };
+    g_dlls = {L"BypassTool.dll"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        g_acls = {{row.path, row.acl}};
+        g_errors.clear();
+        g_calls.clear();
+        std::ostringstream out, err;
+        {
+            const bypass::ScopedCalls<ServiceApi> fake(kFake);
+            Console console{out, err, nullptr, ProcessStopSignal(), ProcessSupervisor(), ""};
+            EXPECT_EQ(
+                RunBypassctl({"--simulate", "6", "service", "install", "--timeout", "30"}, console),
+                2);
+        }
+        EXPECT_NE(err.str().find(row.says), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("under Program Files"), std::string::npos);
+        EXPECT_EQ(g_calls, "");
+    }
+    g_acls.clear();
+    g_dlls.clear();
 }
 
 } // namespace

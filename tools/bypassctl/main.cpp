@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = bypassctl::ProgramArguments(argc, argv);
     const bypassctl::ConsoleText out(std::cout, false);
     const bypassctl::ConsoleText err(std::cerr, true);
     bypassctl::Console console{std::cout, std::cerr, stderr, bypassctl::ProcessStopSignal(),

@@ -97,6 +97,34 @@ void UseApplianceOf(const Options& options)
         ConnectAppliance(path);
 }
 
+// --type skips identification, not the board's product: a board that
+// reports the product of another type has that type's hardware, which the
+// named tool may not drive (a simulated board reports its own).
+std::string OtherProductWarning(const Options& options, const Board& board)
+{
+    if (options.type == kIdentify)
+        return "";
+    const std::string product
+        = board.simulator ? SimulatedRow(options.simulate).board_name : ReportedProduct();
+    const bypass_info* row = FindRowByProduct(product);
+    if (!row || row->type == options.type)
+        return "";
+    return "--type " + std::to_string(options.type) + " on a board that reports product \""
+        + product + "\", which is board type " + std::to_string(row->type) + ": the tool of type "
+        + std::to_string(options.type)
+        + " may not drive this hardware, and what it reports may not have happened";
+}
+
+std::string PortPathText(const Options& options, const Board& board, bool opened)
+{
+    if (board.simulator)
+        return "simulated board (no ports)";
+    const char* variable = std::getenv("BYPASSTOOL_APPLIANCE");
+    if (!options.appliance.empty() || variable)
+        return "appliance socket " + (options.appliance.empty() ? variable : options.appliance);
+    return opened ? PortPathInUse() : PortPathToBeUsed();
+}
+
 std::string ReportedProduct()
 {
     std::string product;

@@ -29,6 +29,15 @@ void UseApplianceOf(const Options& options);
 // when the board's product is not in the catalogue).
 int ResolveType(const Board& board);
 
+// With --type, where the board reports the product of another type: the
+// warning that says so; empty otherwise.
+std::string OtherProductWarning(const Options& options, const Board& board);
+
+// How the board's ports are reached: a simulated board, an appliance's
+// socket, or the platform's path, the one in use once opened or the one an
+// opening would take.
+std::string PortPathText(const Options& options, const Board& board, bool opened);
+
 // The product name the board reports.
 std::string ReportedProduct();
 

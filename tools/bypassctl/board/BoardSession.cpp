@@ -30,6 +30,27 @@ void CheckResult(int result, const char* operation)
             std::string("the board answered ") + std::to_string(result) + " to " + operation};
 }
 
+namespace {
+
+// The tools that answer -1 whatever happened, after writing their whole
+// sequence (their fixed answers, boards/msi/945G*BypassToolMs.cpp): the
+// 945GM-MS tool to restart arming, the 945GC-MS tool to relay switching.
+bool AnswersFailureAfterItsSequence(int type, const std::string& operation)
+{
+    struct FixedAnswer {
+        int type;
+        const char* operation;
+    };
+    static const FixedAnswer kFixed[] = {{3, "SetWDTTimeout_ResartSys"},
+        {3, "SetWDTTimeout_ResartSys_Again"}, {5, "EnableBypass"}, {5, "DisableBypass"}};
+    for (const FixedAnswer& fixed : kFixed)
+        if (fixed.type == type && operation == fixed.operation)
+            return true;
+    return false;
+}
+
+} // namespace
+
 BoardSession::BoardSession(Context& context)
     : m_context(context)
     , m_board(ChooseBoard(context.options))
@@ -46,6 +67,9 @@ BoardSession::BoardSession(Context& context)
     report.Set("simulated", m_board.simulator != nullptr);
     report.Say("board: type " + std::to_string(m_type) + ", " + Description(m_type) + ", " + tool
         + (m_board.simulator ? " (simulated)" : ""));
+    const std::string otherProduct = OtherProductWarning(context.options, m_board);
+    if (!otherProduct.empty())
+        report.Warn(otherProduct);
 }
 
 // Runs while a CommandError unwinds too, so nothing here may throw: when
@@ -135,7 +159,7 @@ int BoardSession::Call(const BoardOperation& operation)
     return OnBoard([this, &operation] { return operation.call(*m_tool); });
 }
 
-void BoardSession::Run(const BoardOperation& operation)
+void BoardSession::Run(const BoardOperation& operation, const std::string& anyway)
 {
     const int result = Call(operation);
     m_context.report.Set("result", result);
@@ -143,7 +167,18 @@ void BoardSession::Run(const BoardOperation& operation)
     if (result < 0 || FailedAccesses() != 0)
         ReportState();
     RequireAllAccessesDone(operation.name);
+    if (result < 0 && !anyway.empty() && AnswersFailureAfterItsSequence(m_type, operation.name)) {
+        m_context.report.Set("took_effect", anyway);
+        throw CommandError{kExitBoardFailed,
+            "the board answered " + std::to_string(result) + " to " + operation.name + "; "
+                + anyway};
+    }
     CheckResult(result, operation.name);
+}
+
+std::string BoardSession::PortPath() const
+{
+    return PortPathText(m_context.options, m_board, m_started);
 }
 
 unsigned long BoardSession::FailedAccesses() const

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace bypassctl {
 
@@ -57,10 +58,15 @@ public:
     // Runs the command's operation: its result is reported, and a failure
     // ends the command after showing what it left the board in: exit 3 when
     // a port access failed, exit 5 when the board answered a failure.
-    void Run(const BoardOperation& operation);
+    // anyway says what the hardware got where the board's tool answers -1
+    // after writing its whole sequence.
+    void Run(const BoardOperation& operation, const std::string& anyway = "");
     // What the simulated hardware holds now, which a real board cannot be
     // asked for.
     void ReportState();
+    // How the ports are reached ("device /dev/porttalk", "iopl", a
+    // simulated board, an appliance's socket).
+    std::string PortPath() const;
     // The simulated board, null on a real one.
     BoardSimulator* Simulator() const { return m_board.simulator.get(); }
     // Keeps a long keepalive from collecting its traffic forever.

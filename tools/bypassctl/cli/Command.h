@@ -22,6 +22,13 @@ constexpr long long kNotGiven = LLONG_MIN;
 // What the watchdog's expiry does.
 enum class ExpiryAction { Bypass, Restart };
 
+// What keepalive does with the watchdog when it is stopped in order.
+enum class OnStop {
+    Disarm, // stops the watchdog
+    Leave,  // leaves it armed, so that it expires
+    Bypass, // stops it and puts the ports into bypass
+};
+
 struct Options {
     int type = kIdentify;
     std::string simulate;
@@ -29,10 +36,12 @@ struct Options {
     bool trace = false;
     bool json = false;
     bool bypassOn = false;
+    bool force = false; // bypass on even where it would restart the system
     ExpiryAction action = ExpiryAction::Bypass;
     long long timeout = kNotGiven;
     long long interval = kNotGiven; // not given: a third of what the hardware counts
-    bool leaveArmed = false;
+    OnStop onStop = OnStop::Disarm;
+    std::string configFile; // keepalive's options, one a line
     // keepalive's health checks: all must pass before each re-arm.
     std::vector<std::string> checks;    // command lines; exit status 0 is healthy
     std::vector<std::string> pidFiles;  // each names a process that must be running
@@ -41,7 +50,8 @@ struct Options {
     long long maxFailures = 1;          // consecutive failed rounds that stop the re-arming
     bool verbose = false;               // log each re-arm
     std::string statusFile;
-    std::string socket; // where the appliance serves
+    std::string metricsFile; // Prometheus text, for node_exporter's textfile collector
+    std::string socket;      // where the appliance serves
     // The command line without its command's words, as given: what the
     // service hands on to keepalive.
     std::vector<std::string> arguments;

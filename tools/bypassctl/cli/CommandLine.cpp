@@ -4,6 +4,7 @@
 #include "board/TimeoutTable.h"
 #include "cli/Cli.h"
 #include "cli/CommandTable.h"
+#include "cli/ConfigFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -132,10 +133,17 @@ public:
     bool TakesValue(const std::string& arg) const;
 
 private:
+    // The command the words of args name, the top level before any.
+    const CLI::App& GivenCommand(const std::vector<std::string>& args) const;
+    // args and, for a command with --config, the options of its file.
+    std::vector<std::string> WithConfigFile(const std::vector<std::string>& args);
+
     CLI::App m_app{
         "bypassctl: drive the LAN-bypass relays and the watchdog of this appliance", "bypassctl"};
     std::vector<const CommandRow*> m_rows = CommandTable();
     std::map<std::string, CLI::App*> m_commands;
+    std::string m_configFile;
+    std::vector<ConfigEntry> m_configEntries;
 };
 
 CommandLine::CommandLine(Options& options)
@@ -163,9 +171,58 @@ CommandLine::CommandLine(Options& options)
 
 void CommandLine::Parse(const std::vector<std::string>& args)
 {
+    const std::vector<std::string> all = WithConfigFile(args);
     // CLI11 takes the arguments last one first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    m_app.parse(reversed);
+    std::vector<std::string> reversed(all.rbegin(), all.rend());
+    try {
+        m_app.parse(reversed);
+    } catch (const CLI::Success&) {
+        throw;
+    } catch (const CLI::ParseError& error) {
+        const std::string problem = ConfigProblem(m_configFile, m_configEntries, error.what());
+        if (problem == error.what())
+            throw;
+        throw CLI::ConfigError(problem);
+    }
+}
+
+const CLI::App& CommandLine::GivenCommand(const std::vector<std::string>& args) const
+{
+    const CLI::App* level = &m_app;
+    std::string path;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i].rfind('-', 0) == 0) {
+            i += TakesValue(args[i]) ? 1 : 0;
+            continue;
+        }
+        const auto command = m_commands.find(path + args[i]);
+        if (command == m_commands.end())
+            break;
+        level = command->second;
+        path = command->first + " ";
+    }
+    return *level;
+}
+
+// The file's options go after the command line's, as the command's own.
+std::vector<std::string> CommandLine::WithConfigFile(const std::vector<std::string>& args)
+{
+    const CLI::App& command = GivenCommand(args);
+    if (!command.get_option_no_throw("--config"))
+        return args;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--config" && i + 1 < args.size())
+            m_configFile = args[i + 1];
+        else if (args[i].rfind("--config=", 0) == 0)
+            m_configFile = args[i].substr(9);
+    }
+    if (m_configFile.empty())
+        return args;
+    m_configEntries = ReadConfigFile(m_configFile, command, args);
+    std::vector<std::string> all = args;
+    for (const ConfigEntry& entry : m_configEntries)
+        all.push_back(entry.argument);
+    return all;
 }
 
 int CommandLine::Answer(

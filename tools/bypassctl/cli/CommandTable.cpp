@@ -82,6 +82,9 @@ void AddBypassOptions(CLI::App& command, Options& options)
             "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
+    command.add_flag("--force", options.force,
+        "bypass on even where it forces the expiry of a watchdog armed for restart, which "
+        "restarts the system");
 }
 
 void AddArmOptions(CLI::App& command, Options& options)
@@ -125,6 +128,28 @@ void AddHealthCheckOptions(CLI::App& command, Options& options)
         ->check(Decimal, "");
 }
 
+// --leave-armed is the older name of --on-stop leave.
+void AddOnStopOptions(CLI::App& command, Options& options)
+{
+    CLI::Option* onStop
+        = command
+              .add_option_function<std::string>(
+                  "--on-stop",
+                  [&options](const std::string& step) {
+                      options.onStop = step == "leave" ? OnStop::Leave
+                          : step == "bypass"           ? OnStop::Bypass
+                                                       : OnStop::Disarm;
+                  },
+                  "when stopped: disarm the watchdog (default), leave it armed so it expires, or "
+                  "stop it and put the ports into bypass")
+              ->check(CLI::IsMember({"disarm", "leave", "bypass"}));
+    command
+        .add_flag_callback(
+            "--leave-armed", [&options] { options.onStop = OnStop::Leave; },
+            "the same as --on-stop leave")
+        ->excludes(onStop);
+}
+
 } // namespace
 
 void AddKeepAliveOptions(CLI::App& command, Options& options)
@@ -136,14 +161,21 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
             "seconds between re-arms, at least 1 and shorter than what the hardware counts "
             "(default a third of that)")
         ->check(Decimal, "");
-    command.add_flag("--leave-armed", options.leaveArmed,
-        "leave the watchdog armed when stopped, so it expires");
+    AddOnStopOptions(command, options);
     AddHealthCheckOptions(command, options);
     command.add_flag("--verbose", options.verbose, "log each re-arm");
     command
         .add_option("--status-file", options.statusFile,
             "keep the watchdog's state in this JSON file, replaced after each round")
         ->check(NotEmpty, "");
+    command
+        .add_option("--metrics-file", options.metricsFile,
+            "keep the watchdog's state as Prometheus metrics in this file, replaced after each "
+            "round (for node_exporter's textfile collector)")
+        ->check(NotEmpty, "");
+    command.add_option("--config", options.configFile,
+        "read these options from a file, one 'name = value' a line (check = pgrep -x suricata); "
+        "the command line's own options win");
 }
 
 namespace {

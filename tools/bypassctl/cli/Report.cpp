@@ -74,9 +74,12 @@ void Report::Say(const std::string& line)
 
 void Report::Set(const char* key, Json value) { m_facts[key] = std::move(value); }
 
+// JSON gets every warning too, joined in the order given.
 void Report::Warn(const std::string& text)
 {
     m_console.err << "bypassctl: warning: " << text << std::endl;
+    const auto earlier = m_facts.find("warning");
+    Set("warning", earlier == m_facts.end() ? text : earlier->get<std::string>() + "; " + text);
 }
 
 void Report::BoardState(const ModelledState& state)

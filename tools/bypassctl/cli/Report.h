@@ -27,7 +27,8 @@ public:
     void Say(const std::string& line);
     // One fact of the JSON object, in the order the command learns them.
     void Set(const char* key, Json value);
-    // "bypassctl: warning: text" on standard error.
+    // "bypassctl: warning: text" on standard error; with --json also the
+    // object's "warning".
     void Warn(const std::string& text);
     // What the simulated hardware holds: the relays and the watchdog.
     void BoardState(const ModelledState& state);

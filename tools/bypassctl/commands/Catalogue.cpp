@@ -51,6 +51,10 @@ void IdentifyBoard(Context& context)
     report.Say("product: \"" + product + "\"" + (board.simulator ? " (simulated)" : ""));
     report.Say(known ? "type: " + std::to_string(type) + ", " + Description(type) : "type: none");
     report.Say(std::string("tool: ") + bypass::BypassToolClassName(type));
+    // identify opens no port: it tells the path an opening would take.
+    const std::string path = PortPathText(context.options, board, false);
+    report.Set("port_path", path);
+    report.Say("port path: " + path);
     // Only a real machine has kernel drivers in the way.
     if (!board.simulator)
         WarnAboutKernelWatchdogs(context);

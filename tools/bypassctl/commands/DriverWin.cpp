@@ -1,22 +1,21 @@
 // bypassctl driver install | status | remove (Windows): the PortTalk driver
 // of this release, installed only when the file beside bypassctl.exe is
-// exactly the one built with it. Every Win32 call goes through Win32(), so
-// tests reach each error branch.
+// this release's driver, signed or not: the two must have the same image
+// digest, which signing leaves alone. Every Win32 call goes through
+// Win32(), so tests reach each error branch.
 #include "cli/Command.h"
+#include "platform/ImageDigest.h"
+#include "platform/WideText.h"
 
 #include "portio/PortTalkPaths.h"
 #include "portio/Win32Api.h"
 
 #include <windows.h>
 
-#include <bcrypt.h>
-
-#include <fstream>
-#include <iterator>
 #include <vector>
 
-// The SHA-256 of the PortTalk.sys built with this bypassctl.
-extern const char* const kReleaseDriverSha256;
+// PortTalk.sys as built with this bypassctl.
+extern const std::vector<unsigned char> kReleaseDriver;
 
 namespace bypassctl {
 namespace {
@@ -26,55 +25,74 @@ using bypass::porttalk::kServiceName;
 // The driver's service, through the table the library's driver code uses.
 using ScHandle = bypass::ScHandle<bypass::Win32Api>;
 
-std::string Hex(const unsigned char* bytes, size_t size)
+const std::string& ReleaseDigest()
 {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0xF];
+    static const std::string digest = ImageDigest(kReleaseDriver);
+    return digest;
+}
+
+// The whole file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes)
+{
+    const HANDLE file = Win32().CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size{};
+    DWORD read = 0;
+    constexpr LONGLONG kMaxDriver = 64 << 20;
+    bool ok = Win32().GetFileSizeEx(file, &size) && size.QuadPart < kMaxDriver;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        ok = Win32().ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)
+            && read == bytes.size();
     }
-    return text;
+    Win32().CloseHandle(file);
+    return ok;
 }
 
-std::string Sha256(const std::vector<char>& data)
+// The file's image digest; empty when it cannot be read or is no PE image.
+std::string FileDigest(const std::wstring& path)
 {
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    unsigned char digest[32] = {};
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
-        return "";
-    const bool hashed = BCryptHash(algorithm, nullptr, 0,
-                            reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                            static_cast<ULONG>(data.size()), digest, sizeof digest)
-        == 0;
-    BCryptCloseAlgorithmProvider(algorithm, 0);
-    return hashed ? Hex(digest, sizeof digest) : "";
+    std::vector<unsigned char> bytes;
+    return ReadWholeFile(path, bytes) ? ImageDigest(bytes) : "";
 }
 
-// The file's SHA-256 in lower-case hex; empty when it cannot be read.
-std::string FileSha256(const std::string& path)
+bool WriteWholeFile(const std::wstring& path, const std::vector<unsigned char>& bytes)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return "";
-    const std::vector<char> data{std::istreambuf_iterator<char>(file), {}};
-    return Sha256(data);
+    const HANDLE file = Win32().CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok
+        = Win32().WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+        && written == bytes.size() && Win32().FlushFileBuffers(file);
+    const DWORD error = Win32().GetLastError();
+    Win32().CloseHandle(file);
+    Win32().SetLastError(error);
+    return ok;
 }
 
-std::string DriverBesideBypassctl()
+std::wstring DriverBesideBypassctl()
 {
-    char path[MAX_PATH] = {};
-    Win32().GetModuleFileNameA(nullptr, path, sizeof path);
-    return bypass::porttalk::DriverBeside(path);
+    wchar_t path[MAX_PATH] = {};
+    Win32().GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return Widen(bypass::porttalk::DriverBeside(Narrow(path)));
+}
+
+std::wstring WindowsDirectory()
+{
+    wchar_t directory[MAX_PATH] = {};
+    Win32().GetSystemWindowsDirectoryW(directory, MAX_PATH);
+    return directory;
 }
 
 // The installed driver's absolute path, which the service manager loads
 // from wherever the system root is.
-std::string InstalledDriver()
+std::wstring InstalledDriver()
 {
-    char directory[MAX_PATH] = {};
-    Win32().GetSystemDirectoryA(directory, sizeof directory);
-    return std::string(directory) + "\\drivers\\" + bypass::porttalk::kDriverFile;
+    return WindowsDirectory() + L"\\System32\\drivers\\" + Widen(bypass::porttalk::kDriverFile);
 }
 
 SC_HANDLE OpenManager()
@@ -104,39 +122,44 @@ void StopService(SC_HANDLE service)
 }
 
 // What install leaves on any failure: neither the service nor the file.
-void RemoveEverything(SC_HANDLE service, const std::string& installed)
+void RemoveEverything(SC_HANDLE service, const std::wstring& installed)
 {
     if (service) {
         StopService(service);
         Win32().DeleteService(service);
     }
-    Win32().DeleteFileA(installed.c_str());
+    Win32().DeleteFileW(installed.c_str());
 }
 
-void CheckReleaseDriver(const std::string& source)
+// The driver beside bypassctl, read once: the bytes checked are the bytes
+// installed.
+std::vector<unsigned char> ReadReleaseDriver(const std::wstring& source)
 {
-    const std::string hash = FileSha256(source);
-    if (hash.empty())
-        throw CommandError{kExitNoPortAccess, "cannot read " + source};
-    if (hash != kReleaseDriverSha256)
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(source, bytes))
+        throw CommandError{kExitNoPortAccess, "cannot read " + Narrow(source)};
+    const std::string digest = ImageDigest(bytes);
+    if (digest != ReleaseDigest())
         throw CommandError{kExitBoardFailed,
-            source + " is not the driver of this release: SHA-256 " + hash + ", this release's "
-                + kReleaseDriverSha256 + "; nothing was installed"};
+            Narrow(source) + " is not the driver of this release: image digest "
+                + (digest.empty() ? "none (not a PE image)" : digest) + ", this release's "
+                + ReleaseDigest() + "; nothing was installed"};
+    return bytes;
 }
 
 // Says why an existing service is being repaired: a failed first use of
 // the library registers the service even when the file did not arrive.
-void ReportRepair(const std::string& installed, Report& report)
+void ReportRepair(const std::wstring& installed, Report& report)
 {
-    const std::string hash = FileSha256(installed);
-    if (hash.empty())
-        report.Say("repairing the PortTalk service: its file " + installed + " is missing");
-    else if (hash != kReleaseDriverSha256)
-        report.Say("repairing the PortTalk service: its file " + installed
-            + " differs from this release's driver (SHA-256 " + hash + ")");
+    const std::string digest = FileDigest(installed);
+    if (digest.empty())
+        report.Say("repairing the PortTalk service: its file " + Narrow(installed) + " is missing");
+    else if (digest != ReleaseDigest())
+        report.Say("repairing the PortTalk service: its file " + Narrow(installed)
+            + " differs from this release's driver (image digest " + digest + ")");
 }
 
-[[noreturn]] void Fail(SC_HANDLE service, const std::string& installed, const char* what)
+[[noreturn]] void Fail(SC_HANDLE service, const std::wstring& installed, const char* what)
 {
     const DWORD error = Win32().GetLastError();
     RemoveEverything(service, installed);
@@ -150,23 +173,24 @@ void ReportRepair(const std::string& installed, Report& report)
 void InstallDriver(Context& context)
 {
     Report& report = context.report;
-    const std::string source = DriverBesideBypassctl();
-    CheckReleaseDriver(source);
+    const std::vector<unsigned char> driver = ReadReleaseDriver(DriverBesideBypassctl());
     ScHandle manager(OpenManager());
-    const std::string installed = InstalledDriver();
+    const std::wstring installed = InstalledDriver();
     ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     if (service.Get())
         ReportRepair(installed, report);
-    if (FileSha256(installed) != kReleaseDriverSha256
-        && !Win32().CopyFileA(source.c_str(), installed.c_str(), FALSE))
-        Fail(service.Get(), installed, "cannot copy the driver");
+    // A driver that is loaded keeps its file open: one with this release's
+    // digest stays.
+    if (FileDigest(installed) != ReleaseDigest() && !WriteWholeFile(installed, driver))
+        Fail(service.Get(), installed, "cannot write the driver");
     if (!service.Get()) {
-        service.Reset(Win32().CreateServiceA(manager.Get(), kServiceName, kServiceName,
-            SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-            installed.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        service.Reset(Win32().CreateServiceW(manager.Get(), Widen(kServiceName).c_str(),
+            Widen(kServiceName).c_str(), SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+            SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
+            nullptr, nullptr, nullptr));
         if (!service.Get())
             Fail(nullptr, installed, "cannot register the PortTalk service");
-    } else if (!Win32().ChangeServiceConfigA(service.Get(), SERVICE_KERNEL_DRIVER,
+    } else if (!Win32().ChangeServiceConfigW(service.Get(), SERVICE_KERNEL_DRIVER,
                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
                    nullptr, nullptr, nullptr, nullptr)) {
         Fail(service.Get(), installed, "cannot repair the PortTalk service");
@@ -174,9 +198,9 @@ void InstallDriver(Context& context)
     if (!Win32().StartServiceA(service.Get(), 0, nullptr)
         && Win32().GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
         Fail(service.Get(), installed, "the PortTalk service does not start");
-    report.Set("installed", installed);
-    report.Set("sha256", kReleaseDriverSha256);
-    report.Say("installed " + installed + " (SHA-256 " + kReleaseDriverSha256
+    report.Set("installed", Narrow(installed));
+    report.Set("image_digest", ReleaseDigest());
+    report.Say("installed " + Narrow(installed) + " (image digest " + ReleaseDigest()
         + ") and started the PortTalk service");
 }
 
@@ -198,19 +222,57 @@ const char* StateName(DWORD state)
     }
 }
 
-std::string ImagePath(SC_HANDLE service)
+// The service's ImagePath as registered; empty when it cannot be read.
+std::wstring ImagePath(SC_HANDLE service)
 {
     DWORD needed = 0;
-    Win32().QueryServiceConfigA(service, nullptr, 0, &needed);
-    std::vector<char> buffer(needed ? needed : 1);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!needed || !Win32().QueryServiceConfigA(service, config, needed, &needed))
-        return "(unknown)";
-    return config->lpBinaryPathName ? config->lpBinaryPathName : "";
+    Win32().QueryServiceConfigW(service, nullptr, 0, &needed);
+    std::vector<unsigned char> buffer(needed ? needed : 1);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!needed || !Win32().QueryServiceConfigW(service, config, needed, &needed)
+        || !config->lpBinaryPathName)
+        return L"";
+    return config->lpBinaryPathName;
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
+{
+    return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
+}
+
+// The file the kernel loads for an ImagePath: environment variables
+// expanded, "\SystemRoot\" and a path without a drive taken from the system
+// root, the object manager's "\??\" prefix dropped.
+std::wstring ResolveImagePath(const std::wstring& image)
+{
+    wchar_t expanded[MAX_PATH * 2] = {};
+    const DWORD length = Win32().ExpandEnvironmentStringsW(image.c_str(), expanded, MAX_PATH * 2);
+    std::wstring path = length && length <= MAX_PATH * 2 ? expanded : image;
+    if (StartsWith(path, L"\\??\\"))
+        return path.substr(4);
+    if (StartsWith(path, L"\\SystemRoot\\"))
+        return WindowsDirectory() + path.substr(11);
+    const bool absolute = path.size() > 1 && (path[1] == L':' || path[0] == L'\\');
+    return absolute ? path : WindowsDirectory() + L"\\" + path;
+}
+
+void ReportState(Report& report, SC_HANDLE service, DWORD state, const std::wstring& image)
+{
+    if (!service) {
+        report.Set("service", "not installed");
+        report.Say("service: not installed");
+        return;
+    }
+    report.Set("service", StateName(state));
+    report.Set("image", Narrow(image));
+    report.Say(std::string("service: ") + StateName(state));
+    report.Say("image: " + Narrow(image));
 }
 
 } // namespace
 
+// The file checked is the one the service loads; with no service, the one
+// install would write.
 void ShowDriverStatus(Context& context)
 {
     Report& report = context.report;
@@ -218,30 +280,25 @@ void ShowDriverStatus(Context& context)
     ScHandle service(Win32().OpenServiceA(
         manager.Get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
     SERVICE_STATUS status = {};
-    if (!service.Get()) {
-        report.Set("service", "not installed");
-        report.Say("service: not installed");
-    } else {
+    std::wstring image;
+    if (service.Get()) {
         Win32().QueryServiceStatus(service.Get(), &status);
-        const std::string image = ImagePath(service.Get());
-        report.Set("service", StateName(status.dwCurrentState));
-        report.Set("image", image);
-        report.Say(std::string("service: ") + StateName(status.dwCurrentState));
-        report.Say("image: " + image);
+        image = ImagePath(service.Get());
     }
-    const std::string installed = InstalledDriver();
-    const std::string hash = FileSha256(installed);
-    const std::string file = hash.empty() ? "missing"
-        : hash == kReleaseDriverSha256    ? "matches this release"
-                                          : "differs from this release (SHA-256 " + hash + ")";
+    ReportState(report, service.Get(), status.dwCurrentState, image);
+    const std::wstring loaded = image.empty() ? InstalledDriver() : ResolveImagePath(image);
+    const std::string digest = FileDigest(loaded);
+    const std::string file = digest.empty() ? "missing or no PE image"
+        : digest == ReleaseDigest()         ? "matches this release"
+                                    : "differs from this release (image digest " + digest + ")";
     const bool opens = DeviceOpens();
-    report.Set("file", installed);
+    report.Set("file", Narrow(loaded));
     report.Set("file_state", file);
     report.Set("device_opens", opens);
-    report.Say("file: " + installed + " " + file);
+    report.Say("file: " + Narrow(loaded) + " " + file);
     report.Say(std::string("device: ") + (opens ? "opens" : "does not open"));
     // What is missing was shown above: no further line.
-    if (!service.Get() || status.dwCurrentState != SERVICE_RUNNING || hash != kReleaseDriverSha256)
+    if (!service.Get() || status.dwCurrentState != SERVICE_RUNNING || digest != ReleaseDigest())
         throw CommandError{kExitNoPortAccess, ""};
 }
 
@@ -249,10 +306,21 @@ void RemoveDriver(Context& context)
 {
     ScHandle manager(OpenManager());
     ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
-    const std::string installed = InstalledDriver();
+    const std::wstring installed = InstalledDriver();
+    const bool hadFile = Win32().GetFileAttributesW(installed.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Nothing to remove is a mistake of the caller's, as for the keepalive service.
+    if (!service.Get() && !hadFile)
+        throw CommandError{kExitUsage,
+            "the PortTalk driver is not installed: no PortTalk service and no "
+                + Narrow(installed)};
     RemoveEverything(service.Get(), installed);
-    context.report.Set("removed", installed);
-    context.report.Say("removed the PortTalk service and " + installed);
+    std::string removed = service.Get() ? "the PortTalk service" : "";
+    if (hadFile)
+        removed += (removed.empty() ? "" : " and ") + Narrow(installed);
+    context.report.Set("removed", removed);
+    context.report.Say("removed " + removed
+        + (service.Get() ? "" : " (there was no PortTalk service)")
+        + (hadFile ? "" : " (there was no driver file)"));
 }
 
 } // namespace bypassctl

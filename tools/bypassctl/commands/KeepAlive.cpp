@@ -2,12 +2,15 @@
 // checks and re-arms only while they pass. When they keep failing it stops
 // re-arming and lets the watchdog expire into its action (bypass or
 // restart), the failure the watchdog is there to catch; when they pass again
-// before that, it arms again with the full timeout. A stop request disarms
-// unless --leave-armed; a crash of keepalive leaves the watchdog armed.
+// before that, it arms again with the full timeout. A stop request disarms,
+// leaves the watchdog armed or puts the ports into bypass (--on-stop); a
+// crash of keepalive leaves the watchdog armed.
 #include "board/BoardClock.h"
+#include "boards/BoardTable.h"
 #include "commands/WatchdogOperations.h"
 #include "platform/Files.h"
 #include "supervise/KeepaliveRounds.h"
+#include "supervise/Metrics.h"
 
 #include <algorithm>
 #include <climits>
@@ -106,6 +109,14 @@ const char* EndingName(Ending ending)
     }
 }
 
+// How the report and the log end a stop that put the ports into bypass.
+std::string BypassNote(bool bypassed, int result, const char* done)
+{
+    if (!bypassed)
+        return "";
+    return result < 0 ? "; the ports could not be put into bypass" : done;
+}
+
 // One keepalive from its arming to its end: the rounds on this session's
 // board, and what they tell the report and the status file on the way.
 class KeepaliveRun : public RoundsBoard {
@@ -116,7 +127,8 @@ public:
         , m_session(session)
         , m_plan(plan)
         , m_clock(session.Simulator(), context.console.stop)
-        , m_checks(MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes))
+        , m_checks(m_checkResults.Record(
+              MakeChecks(m_options.checks, m_options.pidFiles, m_options.processes)))
         , m_roundsPlan{plan.timeout.hardwareSeconds, plan.interval, plan.checkTimeout,
               plan.maxFailures, m_options.verbose, Expiry(), ExpiryText(m_options.action)}
         , m_rounds(*this, m_checks, m_roundsPlan, context.console.supervisor)
@@ -148,17 +160,21 @@ private:
     bool Call(const BoardOperation& operation);
     void Expire();
     void StopOrLeave(Ending ending);
+    bool MayBypass(bool armed);
+    int Bypass();
     void Log(Priority priority, const std::string& line)
     {
         m_context.console.supervisor.Log(priority, line);
     }
     void WriteStatus(const char* state, bool counting = true);
+    void WriteMetrics(const char* state, bool counting);
 
     Context& m_context;
     const Options& m_options;
     BoardSession& m_session;
     const KeepalivePlan& m_plan;
     BoardClock m_clock;
+    CheckResults m_checkResults;
     Checks m_checks;
     RoundsPlan m_roundsPlan;
     KeepaliveRounds m_rounds;
@@ -230,33 +246,63 @@ void KeepaliveRun::Expire()
 }
 
 // Even after a failure the watchdog may be counting: stop it unless told
-// not to, or the board cannot.
+// not to, or the board cannot. --on-stop bypass stops it first: on the boards
+// whose bypass switch forces an expiry, a watchdog armed for restart would
+// restart the system.
 void KeepaliveRun::StopOrLeave(Ending ending)
 {
     Report& report = m_context.report;
     const bool canStop = CanStop(m_session);
-    const bool leaveArmed = m_options.leaveArmed || !canStop;
+    const bool leaveArmed = m_options.onStop == OnStop::Leave || !canStop;
     report.Set("watchdog", leaveArmed ? "armed" : "stopped");
     const int stopResult = leaveArmed ? 0 : m_session.Call(kDisable);
-    report.Set("result", m_failed ? m_result : stopResult);
+    const bool bypassed = m_options.onStop == OnStop::Bypass && ending == Ending::Stopped
+        && stopResult >= 0 && MayBypass(leaveArmed);
+    const int bypassResult = bypassed ? Bypass() : 0;
+    report.Set("result", m_failed ? m_result : stopResult < 0 ? stopResult : bypassResult);
     report.Say("re-armed " + std::to_string(m_rounds.Rearms()) + " times; watchdog "
-        + (leaveArmed ? "left armed" : "stopped")
-        + (canStop ? "" : " (this board cannot stop it)"));
+        + (leaveArmed ? "left armed" : "stopped") + (canStop ? "" : " (this board cannot stop it)")
+        + BypassNote(bypassed, bypassResult, "; ports put into bypass"));
     m_session.ReportState();
     Log(Priority::Notice,
         std::string(ending == Ending::Stopped ? "stopped on request" : "stopping after the failure")
             + (leaveArmed ? ": watchdog left armed, it expires at " + m_rounds.ExpiresAt() + ", "
                         + ExpiryText(m_options.action)
                           : (stopResult < 0 ? ": the watchdog could not be stopped"
-                                            : ": watchdog stopped")));
+                                            : ": watchdog stopped"))
+            + BypassNote(bypassed, bypassResult, "; the ports are in bypass"));
     WriteStatus("stopped", leaveArmed);
     if (m_failed)
         CheckResult(m_result, m_failed);
     CheckResult(stopResult, kDisable.name);
+    CheckResult(bypassResult, "EnableBypass");
+}
+
+// A bypass switch that forces the expiry of a watchdog still armed for
+// restart would restart the system instead.
+bool KeepaliveRun::MayBypass(bool armed)
+{
+    const bool forcesRestart = armed && Restarts(m_options.action)
+        && bypass::BypassWatchdogStep(m_session.Type(), true).effect
+            == bypass::BypassWatchdogEffect::ForcesExpiry;
+    if (forcesRestart)
+        Log(Priority::Warning,
+            "ports not put into bypass: on this board it would force the armed watchdog's "
+            "expiry, a restart");
+    return !forcesRestart;
+}
+
+int KeepaliveRun::Bypass()
+{
+    const int result
+        = m_session.Call({"EnableBypass", [](CBypassTool& tool) { return tool.EnableBypass(); }});
+    m_context.report.Set("bypass", result < 0 ? "failed" : "on");
+    return result;
 }
 
 void KeepaliveRun::WriteStatus(const char* state, bool counting)
 {
+    WriteMetrics(state, counting);
     if (m_options.statusFile.empty())
         return;
     Json status = {{"state", state}, {"rearms", m_rounds.Rearms()},
@@ -271,6 +317,20 @@ void KeepaliveRun::WriteStatus(const char* state, bool counting)
     const std::string failure = WriteFileAtomically(m_options.statusFile, status.dump());
     if (!failure.empty())
         Log(Priority::Warning, "status file " + m_options.statusFile + ": " + failure);
+}
+
+void KeepaliveRun::WriteMetrics(const char* state, bool counting)
+{
+    if (m_options.metricsFile.empty())
+        return;
+    counting = counting && std::string(state) != "expired";
+    const long long elapsed = std::time(nullptr) - m_rounds.LastArm();
+    const long long left = counting ? std::max(0LL, m_plan.timeout.hardwareSeconds - elapsed) : 0;
+    const std::string failure = WriteFileAtomically(m_options.metricsFile,
+        PrometheusText({state, counting, left, m_rounds.Rearms(), m_rounds.FailedRoundCount(),
+            m_rounds.LastArm(), m_session.Type(), ActionName(m_options.action), m_checkResults}));
+    if (!failure.empty())
+        Log(Priority::Warning, "metrics file " + m_options.metricsFile + ": " + failure);
 }
 
 } // namespace
@@ -294,10 +354,10 @@ void KeepWatchdogAlive(Context& context)
     if (plan.checkTimeout)
         report.Set("check_timeout_seconds", plan.checkTimeout);
     KeepaliveRun run(context, session, plan);
-    if (!CanStop(session) && !options.leaveArmed)
+    if (!CanStop(session) && options.onStop != OnStop::Leave)
         report.Warn("board type " + std::to_string(session.Type())
-            + " cannot stop its watchdog: once keepalive ends it expires after the last re-arm: "
-            + run.Expiry());
+            + " cannot stop its watchdog with DisableWDT, " + WhatStopsIt(session, options.action)
+            + ": once keepalive ends it expires after the last re-arm: " + run.Expiry());
     context.console.stop.Listen();
     run.Finish(run.Run());
 }

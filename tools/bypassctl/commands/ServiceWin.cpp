@@ -5,6 +5,8 @@
 #include "platform/WideText.h"
 #include "supervise/ServiceHost.h"
 
+#include <sddl.h>
+
 #include <sstream>
 
 namespace bypassctl {
@@ -56,6 +58,110 @@ std::wstring ThisProgram()
     return std::wstring(path, length);
 }
 
+// The rights that let a holder replace or change a file, or a folder's
+// files: writing, appending (a folder: adding files and folders), deleting
+// (a folder: its children), and taking over the access list or the owner.
+constexpr DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE
+    | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// SYSTEM, the Administrators group, TrustedInstaller, and the account that
+// installs (an administrator: installing a service takes one).
+bool MayChangeServiceFiles(PSID sid)
+{
+    static const wchar_t* const kTrusted[] = {L"S-1-5-18", L"S-1-5-32-544",
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"};
+    for (const wchar_t* text : kTrusted) {
+        PSID trusted = nullptr;
+        const bool same = ConvertStringSidToSidW(text, &trusted) && EqualSid(sid, trusted);
+        LocalFree(trusted);
+        if (same)
+            return true;
+    }
+    HANDLE token = nullptr;
+    BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    const bool installer = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
+        && GetTokenInformation(token, TokenUser, user, sizeof user, &size)
+        && EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+    if (token)
+        CloseHandle(token);
+    return installer;
+}
+
+std::string SidText(PSID sid)
+{
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return "an unknown account";
+    const std::string narrow = Narrow(text);
+    LocalFree(text);
+    return narrow;
+}
+
+// Who besides the trusted accounts can change path: its owner (who may
+// always rewrite its access list) or an allow entry with a change right that
+// applies to path itself. Empty when no one.
+std::string OtherWriter(const std::wstring& path)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = ServiceCalls().GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl, nullptr,
+        &descriptor);
+    std::string writer;
+    if (error != ERROR_SUCCESS)
+        writer = "its access list cannot be read (error " + std::to_string(error) + ")";
+    else if (!dacl)
+        writer = "it has no access list, so everyone";
+    else if (!MayChangeServiceFiles(owner))
+        writer = "its owner " + SidText(owner);
+    for (DWORD i = 0; writer.empty() && dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))
+            || ace->AceType != ACCESS_ALLOWED_ACE_TYPE || (ace->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+        const PSID sid = &allowed->SidStart;
+        if ((allowed->Mask & kChangeRights) && !MayChangeServiceFiles(sid))
+            writer = SidText(sid);
+    }
+    LocalFree(descriptor);
+    return writer.empty() ? "" : Narrow(path) + ": " + writer + " can change it";
+}
+
+// The program's folder, the program and the DLLs beside it, which Windows
+// loads from there first.
+std::vector<std::wstring> ServiceFiles(const std::wstring& program)
+{
+    const std::wstring folder = program.substr(0, program.find_last_of(L"\\/"));
+    std::vector<std::wstring> files{folder, program};
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ServiceCalls().FindFirstFileW((folder + L"\\*.dll").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do
+        files.push_back(folder + L"\\" + found.cFileName);
+    while (ServiceCalls().FindNextFileW(search, &found));
+    ServiceCalls().FindClose(search);
+    return files;
+}
+
+// The service runs as LocalSystem: whoever can change its program or a DLL
+// it loads runs code as LocalSystem. A folder of its own under C:\ lets
+// every signed-in user do that (Authenticated Users: Modify).
+void CheckNoOtherWriter(const std::wstring& program)
+{
+    for (const std::wstring& file : ServiceFiles(program)) {
+        const std::string writer = OtherWriter(file);
+        if (!writer.empty())
+            throw CommandError{kExitUsage,
+                "the service would run as LocalSystem from a place others can change: " + writer
+                    + ". Install bypassctl under Program Files (the MSI package does) and run "
+                      "service install from there"};
+    }
+}
+
 // What the service manager runs: this program, `service run` and
 // keepalive's options as given.
 std::wstring ServiceCommandLine(const std::vector<std::string>& keepaliveArgs)
@@ -63,7 +169,7 @@ std::wstring ServiceCommandLine(const std::vector<std::string>& keepaliveArgs)
     // A path holds no quote, so quotes alone make one argument of it.
     std::wstring line = L"\"" + ThisProgram() + L"\" service run";
     for (const std::string& arg : keepaliveArgs)
-        line += L" " + QuoteArgument(Widen(arg, CP_ACP));
+        line += L" " + QuoteArgument(Widen(arg));
     return line;
 }
 
@@ -190,6 +296,7 @@ void InstallService(Context& context)
     Report& report = context.report;
     CheckKeepaliveOptions(context);
     const std::wstring program = ThisProgram();
+    CheckNoOtherWriter(program);
     const std::wstring commandLine = ServiceCommandLine(context.options.arguments);
     ScHandle manager(OpenManager("service install", SC_MANAGER_CREATE_SERVICE));
     ScHandle service(ServiceCalls().CreateServiceW(manager.Get(), kServiceName, kDisplayName,

@@ -43,6 +43,7 @@ void ShowReadback(const std::optional<bypass::WatchdogReadback>& readback, Repor
             {"seconds_left", Optional(chip.secondsLeft)},
             {"programmed_seconds", Optional(chip.programmedSeconds)}, {"expired", chip.expired},
             {"seconds_left_unit", chip.secondsLeftUnit},
+            {"restarts", chip.restarts ? Json(*chip.restarts) : Json(nullptr)},
             {"fires_again_only_once_cleared",
                 chip.firesAgainOnlyOnceCleared ? Json(chip.firesAgainOnlyOnceCleared)
                                                : Json(nullptr)}});
@@ -95,6 +96,8 @@ void ShowStatus(Context& context)
     report.Say(std::string("watchdog: ") + (watchdog ? "supported" : "none this tool drives"));
     report.Say("stored timeout: " + std::to_string(seconds) + " s (the tool's own value)");
     ShowReadback(readback, report);
+    report.Set("port_path", session.PortPath());
+    report.Say("port path: " + session.PortPath());
     if (description[0])
         report.Say(
             std::string("description: ") + description + (words.empty() ? "" : " (" + words + ")"));

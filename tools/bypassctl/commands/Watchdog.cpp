@@ -79,6 +79,29 @@ bool CanStop(const BoardSession& session)
     return RowOf(session).disableWdt.effect != WatchdogEffect::Nothing;
 }
 
+// Where DisableWDT stops nothing, bypass off may still stop a watchdog
+// armed for bypass: the board's own bypass switching tells.
+std::string WhatStopsIt(const BoardSession& session, ExpiryAction action)
+{
+    const bypass::BoardRow& row = RowOf(session);
+    const bool bypassOffStops = row.bypassOff.effect == bypass::BypassWatchdogEffect::Stops
+        || (row.bypassOff.effect == bypass::BypassWatchdogEffect::StopsBypassWatchdog
+            && !Restarts(action));
+    return std::string(bypassOffStops ? "only bypass off stops it" : "nothing stops it")
+        + " (DisableWDT: " + row.disableWdt.what + ")";
+}
+
+namespace {
+
+void WarnIfUnstoppable(const BoardSession& session, ExpiryAction action, Report& report)
+{
+    if (!CanStop(session))
+        report.Warn("board type " + std::to_string(session.Type())
+            + ": wdt stop cannot stop this watchdog; " + WhatStopsIt(session, action));
+}
+
+} // namespace
+
 namespace {
 
 // Arms (or, for kick, re-arms) with the command line's timeout and action.
@@ -90,9 +113,12 @@ void ArmWith(Context& context, const char* verb)
     const TimeoutVerdict hardware = PrepareArming(options, session);
     report.Set("action", ActionName(options.action));
     SetTimeoutFacts(report, options.timeout, hardware);
-    session.Run(Arm(options.action, static_cast<int>(options.timeout)));
-    report.Say(std::string("watchdog ") + verb + ": " + HardwareSeconds(options.timeout, hardware)
-        + ", " + ExpiryText(options.action));
+    WarnIfUnstoppable(session, options.action, report);
+    const std::string armed
+        = HardwareSeconds(options.timeout, hardware) + ", " + ExpiryText(options.action);
+    session.Run(Arm(options.action, static_cast<int>(options.timeout)),
+        std::string("the watchdog is ") + verb + " anyway: " + armed);
+    report.Say(std::string("watchdog ") + verb + ": " + armed);
     report.Say("hardware: " + hardware.text);
     session.ReportState();
 }
@@ -155,6 +181,7 @@ void EnableWatchdog(Context& context)
     const TimeoutVerdict hardware = JudgeTimeout(session.Type(), false, stored);
     SetTimeoutFacts(report, stored, hardware);
     report.Set("effect", step.what);
+    WarnIfUnstoppable(session, ExpiryAction::Bypass, report);
     session.Run({"EnableWDT", [](CBypassTool& tool) { return tool.EnableWDT(); }});
     report.Say("watchdog started: " + HardwareSeconds(stored, hardware)
         + ", from the stored timeout of a new bypassctl (use wdt arm for another)");

@@ -32,5 +32,8 @@ std::string HardwareSeconds(long long asked, const TimeoutVerdict& hardware);
 void SetTimeoutFacts(Report& report, long long asked, const TimeoutVerdict& hardware);
 // Whether the board's DisableWDT stops its watchdog at all.
 bool CanStop(const BoardSession& session);
+// Where it does not: "only bypass off stops it (DisableWDT: ...)", or
+// "nothing stops it (...)", for a watchdog armed with action.
+std::string WhatStopsIt(const BoardSession& session, ExpiryAction action);
 
 } // namespace bypassctl

@@ -31,7 +31,7 @@ long ParsePid(const std::string& text)
 // A pid file is a line; more than a few dozen bytes is not one.
 bool ReadPidText(const std::string& path, std::string& text)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (!file)
         return false;
     char buffer[64];
@@ -54,12 +54,13 @@ std::string WriteFileAtomically(const std::string& path, const std::string& text
 {
     const std::string temporary = path + ".tmp";
     {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream file(std::filesystem::u8path(temporary), std::ios::binary | std::ios::trunc);
         if (!(file << text << '\n').flush())
             return "cannot write " + temporary;
     }
     std::error_code error;
-    std::filesystem::rename(temporary, path, error);
+    std::filesystem::rename(
+        std::filesystem::u8path(temporary), std::filesystem::u8path(path), error);
     return error ? "cannot rename " + temporary + ": " + error.message() : "";
 }
 

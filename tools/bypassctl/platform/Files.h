@@ -2,9 +2,18 @@
 // keepalive's status file.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
+// windows.h names a function ReplaceFile too, a macro for ReplaceFileA or
+// ReplaceFileW: it would rename the one below where windows.h came first.
+#undef ReplaceFile
+
 namespace bypassctl {
+
+// fopen() of a UTF-8 path: on Windows through the wide call, since the
+// narrow one reads the path in the ANSI code page.
+std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // The pid of a daemon's pid file: decimal digits, optionally surrounded by
 // white space ("1234\n"). Anything else is no pid at all, -1: in particular

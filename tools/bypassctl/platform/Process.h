@@ -18,6 +18,10 @@ bool IsRunningThisProgram(long pid);
 
 // Why the ports cannot be opened, as bypassctl says it (exit 3).
 std::string NoPortAccessText();
+// How the real ports are reached: once opened, the path in use ("device
+// /dev/porttalk", "iopl"); before, the one an opening would take.
+std::string PortPathInUse();
+std::string PortPathToBeUsed();
 // Why the board reports no product name: which file or query is empty.
 std::string NoProductNameText();
 // Kernel drivers that own the Super I/O watchdogs of these boards; null

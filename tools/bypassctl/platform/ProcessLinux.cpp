@@ -1,6 +1,10 @@
 #include "platform/Process.h"
 
+#include "portio/LinuxPortPath.h"
+#include "porttalk/PortTalkDevice.h"
+
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <signal.h>
 #include <sys/io.h>
@@ -34,14 +38,22 @@ bool IsRunningThisProgram(long pid)
     return !program.empty() && program == ProgramOf("self");
 }
 
-// A kernel built without the iopl emulation answers ENOSYS to everyone,
-// root included; lowering the level to 0 asks nothing of the privileges.
+// The library has printed why each path failed, on one line of its own.
 std::string NoPortAccessText()
 {
-    if (iopl(0) != 0 && errno == ENOSYS)
-        return "no port access: the kernel offers no port I/O (iopl is not available; use "
-               "--simulate)";
-    return "no port access: port I/O needs root or CAP_SYS_RAWIO (or use --simulate)";
+    return "no port access: neither " PORTTALK_DEVICE_PATH " (the porttalk kernel module, for "
+           "members of group bypassctl) nor iopl(3) (root or CAP_SYS_RAWIO, and a kernel that "
+           "offers it) could be used (or use --simulate)";
+}
+
+std::string PortPathInUse() { return bypass::PortPathName(bypass::PlatformPortPath()); }
+
+// The device is tried first; identify opens nothing, so only looks at it.
+std::string PortPathToBeUsed()
+{
+    if (access(PORTTALK_DEVICE_PATH, R_OK | W_OK) == 0)
+        return bypass::PortPathName(bypass::PortPath::Device);
+    return std::string("iopl (") + PORTTALK_DEVICE_PATH + ": " + std::strerror(errno) + ")";
 }
 
 std::string NoProductNameText()

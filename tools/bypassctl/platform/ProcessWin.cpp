@@ -49,11 +49,17 @@ bool IsRunningThisProgram(long pid)
     return running;
 }
 
+// A first use without PortTalk.sys leaves a service whose driver file is
+// missing; driver install copies the file and mends the service.
 std::string NoPortAccessText()
 {
-    return "no port access: the PortTalk driver could not be opened (put PortTalk.sys beside "
-           "bypassctl.exe and run as administrator, or use --simulate)";
+    return "no port access: the PortTalk driver could not be opened (run bypassctl driver "
+           "install as administrator, then run as administrator; or use --simulate)";
 }
+
+std::string PortPathInUse() { return "driver \\\\.\\PortTalk"; }
+
+std::string PortPathToBeUsed() { return PortPathInUse(); }
 
 std::string NoProductNameText()
 {

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 namespace bypassctl {
 
 struct ServiceApi {
@@ -37,6 +39,15 @@ struct ServiceApi {
     // This program's path, and keepalive's wait for the stop.
     DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
+
+    // Who may change the program the service runs: its files' owners and
+    // access lists, and the DLLs beside it.
+    DWORD(WINAPI* GetNamedSecurityInfoW)
+    (LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+        PSECURITY_DESCRIPTOR*);
+    HANDLE(WINAPI* FindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* FindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* FindClose)(HANDLE);
 };
 
 // The service type of keepalive's service: a process of its own.

@@ -20,6 +20,10 @@ const ServiceApi kReal = {
     ::RegDeleteKeyW,
     ::GetModuleFileNameW,
     ::WaitForSingleObject,
+    ::GetNamedSecurityInfoW,
+    ::FindFirstFileW,
+    ::FindNextFileW,
+    ::FindClose,
 };
 
 bypass::CallTable<ServiceApi> g_calls(kReal);

@@ -1,7 +1,9 @@
 // The system-wide lock that keeps a second bypassctl off the board while
-// one runs a board operation: the lock file itself on Linux (flock), the
-// named mutex "Global\bypassctl-board" on Windows
-// ("Local\bypassctl-simulated-board" for simulated boards). The holder
+// one runs a board operation: the lock file itself on Linux (flock), on
+// Windows the mutex "board" in the private namespace "bypassctl" that only
+// administrators can open ("Local\bypassctl-simulated-board" for simulated
+// boards). A lock that cannot be had safely is an error, never no lock: on
+// Windows the constructor throws CommandError (exit 3) then. The holder
 // writes its process id into the lock file, so that a process that waited
 // in vain can name it.
 #pragma once
@@ -27,7 +29,8 @@ public:
 
 private:
     std::string m_path;
-    std::intptr_t m_handle; // the lock file's descriptor, or the mutex
+    std::intptr_t m_handle;        // the lock file's descriptor, or the mutex
+    std::intptr_t m_namespace = 0; // Windows: the mutex's private namespace
 };
 
 } // namespace bypassctl

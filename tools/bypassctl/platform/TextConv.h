@@ -4,8 +4,15 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace bypassctl {
+
+// The program's arguments after its name, as UTF-8. Windows hands main()
+// its arguments in the ANSI code page, where characters it lacks become '?'
+// and fullwidth digits and dashes quietly turn into ASCII ones ("best
+// fit"): the arguments are taken from the wide command line instead.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // The catalogue's GBK (code page 936) bytes as UTF-8: the catalogue's own
 // text from the UTF-8 form it carries, so that it prints on a system

@@ -4,6 +4,11 @@
 
 namespace bypassctl {
 
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 ConsoleText::ConsoleText(std::ostream& stream, bool /*error*/)
     : m_stream(stream)
 {

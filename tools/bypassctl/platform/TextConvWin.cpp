@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstring>
 #include <streambuf>
 
@@ -13,6 +15,17 @@ std::string ConvertGbk(const std::string& gbk)
 {
     constexpr unsigned kGbk = 936;
     return Narrow(Widen(gbk, kGbk));
+}
+
+std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/)
+{
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide && i < count; ++i)
+        args.push_back(Narrow(wide[i]));
+    LocalFree(wide);
+    return args;
 }
 
 namespace {

@@ -1,0 +1,23 @@
+// Windows: the calls that make the board lock's mutex, in a table of
+// function pointers, so that tests can refuse each of them.
+#pragma once
+
+#include <windows.h>
+
+namespace bypassctl {
+
+struct LockApi {
+    HANDLE(WINAPI* CreateBoundaryDescriptorW)(LPCWSTR, ULONG);
+    BOOL(WINAPI* AddSIDToBoundaryDescriptor)(HANDLE*, PSID);
+    HANDLE(WINAPI* CreatePrivateNamespaceW)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    HANDLE(WINAPI* OpenPrivateNamespaceW)(LPVOID, LPCWSTR);
+    HANDLE(WINAPI* CreateMutexW)(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR);
+    VOID(WINAPI* DeleteBoundaryDescriptor)(HANDLE);
+    BOOLEAN(WINAPI* ClosePrivateNamespace)(HANDLE, ULONG);
+};
+
+// Installs api as the table the lock calls (nullptr restores the real one)
+// and answers the one it replaces.
+const LockApi* SetLockApi(const LockApi* api);
+
+} // namespace bypassctl
