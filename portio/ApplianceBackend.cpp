@@ -144,8 +144,12 @@ private:
 
 // Port access as requests to the appliance. Its watchdog counts on the
 // wall clock, so pauses are real ones.
-class ApplianceBackend : public PortBackend {
+class ApplianceBackend : public PortTalkClientBackend {
 public:
+    ApplianceBackend()
+        : PortTalkClientBackend(m_socket)
+    {
+    }
     int Open() override
     {
         const char* path = AppliancePath();
@@ -157,12 +161,6 @@ public:
         return -1;
     }
     void Close() override { m_socket.Disconnect(); }
-    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
-    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
-    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
-    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
-    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
-    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
     void SleepMs(unsigned ms) override
     {
         timespec until{};
@@ -175,11 +173,9 @@ public:
         }
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) { }
     }
-    unsigned long FailedAccesses() const override { return m_client.Failed(); }
 
 private:
     SocketTransport m_socket;
-    PortTalkClient m_client{m_socket};
 };
 
 } // namespace

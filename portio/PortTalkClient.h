@@ -7,6 +7,7 @@
 // socket to a virtual appliance, the Linux device node.
 #pragma once
 
+#include "portio/PortBackend.h"
 #include "porttalk/PortTalkProtocol.h"
 
 #include <cstdint>
@@ -63,6 +64,29 @@ private:
 
     PortTalkTransport& m_transport;
     unsigned long m_failed = 0;
+};
+
+// A port backend whose six accesses are the client's requests over a
+// transport, and whose failures are the client's; each such backend adds
+// how it opens, closes and sleeps. The transport is the derived backend's
+// member: the client only keeps the reference while both are built.
+class PortTalkClientBackend : public PortBackend {
+public:
+    explicit PortTalkClientBackend(PortTalkTransport& transport)
+        : m_client(transport)
+    {
+    }
+
+    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
+    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
+    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
+    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
+    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
+    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
+    unsigned long FailedAccesses() const override { return m_client.Failed(); }
+
+private:
+    PortTalkClient m_client;
 };
 
 // Little-endian fields of the requests and of the socket's frames.
