@@ -14,7 +14,6 @@ using namespace bypass;
 namespace {
 
 constexpr std::uint8_t kWdtDevice = 0x07;
-constexpr std::uint8_t kRegDeviceActive = 0x30;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
 // 0xF0 bits 7 and 0, set together when arming and cleared together when
@@ -145,7 +144,7 @@ WatchdogReadback bypass::H61MsReadWatchdog()
     MsiConfigMode sio;
     const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
     SelectWdtDevice();
-    const bool active = (MsiSioRead(kRegDeviceActive) & 0x01) != 0;
+    const bool active = (MsiSioRead(kMsiRegActivate) & kMsiDeviceActive) != 0;
     const std::uint8_t control = MsiSioRead(kRegWdtControl);
     MsiSioWrite(kMsiRegLogicalDevice, selected);
     return {
