@@ -37,6 +37,9 @@ constexpr unsigned long kPortTalkUnknownRequestError = 1; // ERROR_INVALID_FUNCT
 constexpr unsigned long kPortTalkRefusedError = 5;        // ERROR_ACCESS_DENIED
 constexpr unsigned long kPortTalkMalformedError = 87;     // ERROR_INVALID_PARAMETER
 
+// The request of one kind of access (PortTalkClient.cpp).
+struct PortTalkAccess;
+
 // The six port accesses as requests over a transport. A request that fails
 // prints one line on standard output and is counted; the access then
 // answers the bytes its request was built from (the port, for a read), and
@@ -59,6 +62,10 @@ public:
     unsigned long Failed() const { return m_failed; }
 
 private:
+    // Sends one access's request and answers the first four bytes of the
+    // buffer afterwards: a read's answer, or the request's own bytes when it
+    // failed.
+    std::uint32_t Transfer(const PortTalkAccess& access, std::uint32_t port, std::uint32_t value);
     void Send(unsigned long code, unsigned char* buffer, unsigned long inSize,
         unsigned long outSize, const char* what);
 
