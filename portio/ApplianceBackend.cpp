@@ -110,30 +110,29 @@ private:
     // No SIGPIPE: a dead appliance fails the access, not the host program.
     bool WriteAll(const unsigned char* data, std::size_t size)
     {
-        errno = 0;
-        while (size > 0) {
-            const ssize_t sent = send(m_fd, data, size, MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR)
-                continue;
-            if (sent <= 0)
-                return false;
-            data += sent;
-            size -= static_cast<std::size_t>(sent);
-        }
-        return true;
+        return MoveAll(size,
+            [&](std::size_t done) { return send(m_fd, data + done, size - done, MSG_NOSIGNAL); });
     }
 
     bool ReadAll(unsigned char* data, std::size_t size)
     {
+        return MoveAll(
+            size, [&](std::size_t done) { return recv(m_fd, data + done, size - done, 0); });
+    }
+
+    // Repeats move (one send or receive of what is left after done bytes)
+    // until size bytes went; a signal repeats it, an error or the peer's
+    // close fails.
+    template <class Move> static bool MoveAll(std::size_t size, Move move)
+    {
         errno = 0;
-        while (size > 0) {
-            const ssize_t got = recv(m_fd, data, size, 0);
-            if (got < 0 && errno == EINTR)
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t moved = move(done);
+            if (moved < 0 && errno == EINTR)
                 continue;
-            if (got <= 0)
+            if (moved <= 0)
                 return false;
-            data += got;
-            size -= static_cast<std::size_t>(got);
+            done += static_cast<std::size_t>(moved);
         }
         return true;
     }
@@ -145,8 +144,12 @@ private:
 
 // Port access as requests to the appliance. Its watchdog counts on the
 // wall clock, so pauses are real ones.
-class ApplianceBackend : public PortBackend {
+class ApplianceBackend : public PortTalkClientBackend {
 public:
+    ApplianceBackend()
+        : PortTalkClientBackend(m_socket)
+    {
+    }
     int Open() override
     {
         const char* path = AppliancePath();
@@ -158,12 +161,6 @@ public:
         return -1;
     }
     void Close() override { m_socket.Disconnect(); }
-    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
-    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
-    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
-    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
-    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
-    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
     void SleepMs(unsigned ms) override
     {
         timespec until{};
@@ -176,11 +173,9 @@ public:
         }
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) { }
     }
-    unsigned long FailedAccesses() const override { return m_client.Failed(); }
 
 private:
     SocketTransport m_socket;
-    PortTalkClient m_client{m_socket};
 };
 
 } // namespace

@@ -139,68 +139,41 @@ public:
         m_path = PortPath::None;
     }
 
-    // With neither path open the in/out instructions would fault; like the
-    // PortTalk client, report each refused access and answer the request's
-    // own bytes.
     std::uint8_t In8(std::uint16_t port) override
     {
-        if (m_path == PortPath::Device)
-            return m_client.In8(port);
-        if (!Granted("inportb"))
-            return static_cast<std::uint8_t>(port);
-        return SysfsPciConfig::Serves(port) ? static_cast<std::uint8_t>(m_config.Read(port, 1))
-                                            : inb(port);
+        return m_path == PortPath::Device ? m_client.In8(port)
+                                          : IoplRead<std::uint8_t>(port, "inportb", inb);
     }
     std::uint16_t In16(std::uint16_t port) override
     {
-        if (m_path == PortPath::Device)
-            return m_client.In16(port);
-        if (!Granted("inportl"))
-            return port;
-        return SysfsPciConfig::Serves(port) ? static_cast<std::uint16_t>(m_config.Read(port, 2))
-                                            : inw(port);
+        return m_path == PortPath::Device ? m_client.In16(port)
+                                          : IoplRead<std::uint16_t>(port, "inportl", inw);
     }
     std::uint32_t In32(std::uint32_t port) override
     {
-        if (m_path == PortPath::Device)
-            return m_client.In32(port);
-        if (!Granted("inportl"))
-            return port;
-        return SysfsPciConfig::Serves(port) ? m_config.Read(port, 4)
-                                            : inl(static_cast<std::uint16_t>(port));
+        return m_path == PortPath::Device ? m_client.In32(port)
+                                          : IoplRead<std::uint32_t>(port, "inportl", inl);
     }
     void Out8(std::uint16_t port, std::uint8_t value) override
     {
         if (m_path == PortPath::Device)
             m_client.Out8(port, value);
-        else if (!Granted("outportb"))
-            return;
-        else if (SysfsPciConfig::Serves(port))
-            m_config.Write(port, 1, value);
         else
-            outb(value, port);
+            IoplWrite(port, value, "outportb", outb);
     }
     void Out16(std::uint16_t port, std::uint16_t value) override
     {
         if (m_path == PortPath::Device)
             m_client.Out16(port, value);
-        else if (!Granted("outportl"))
-            return;
-        else if (SysfsPciConfig::Serves(port))
-            m_config.Write(port, 2, value);
         else
-            outw(value, port);
+            IoplWrite(port, value, "outportl", outw);
     }
     void Out32(std::uint32_t port, std::uint32_t value) override
     {
         if (m_path == PortPath::Device)
             m_client.Out32(port, value);
-        else if (!Granted("outportl"))
-            return;
-        else if (SysfsPciConfig::Serves(port))
-            m_config.Write(port, 4, value);
         else
-            outl(value, static_cast<std::uint16_t>(port));
+            IoplWrite(port, value, "outportl", outl);
     }
 
     // Sleeps to just short of an absolute deadline, then spins the rest: a
@@ -229,6 +202,29 @@ private:
     {
         m_path = m_lastPath = path;
         return 0;
+    }
+
+    // With neither path open the in/out instructions would fault; like the
+    // PortTalk client, report each refused access and answer the request's
+    // own bytes. The PCI configuration pair is sysfs's.
+    template <class Value>
+    Value IoplRead(std::uint32_t port, const char* what, Value (*instruction)(unsigned short))
+    {
+        if (!Granted(what))
+            return static_cast<Value>(port);
+        return SysfsPciConfig::Serves(port) ? static_cast<Value>(m_config.Read(port, sizeof(Value)))
+                                            : instruction(static_cast<std::uint16_t>(port));
+    }
+    template <class Value>
+    void IoplWrite(std::uint32_t port, Value value, const char* what,
+        void (*instruction)(Value, unsigned short))
+    {
+        if (!Granted(what))
+            return;
+        if (SysfsPciConfig::Serves(port))
+            m_config.Write(port, sizeof(Value), value);
+        else
+            instruction(value, static_cast<std::uint16_t>(port));
     }
 
     bool Granted(const char* what)

@@ -4,7 +4,6 @@
 
 #if defined(_WIN32)
 
-#include "portio/PortBackend.h"
 #include "portio/PortTalkClient.h"
 
 #include <windows.h>
@@ -23,18 +22,15 @@ namespace bypass {
 
 // Port access through "\\.\PortTalk": one device I/O control request per
 // access, on g_hPortDriver.
-class PortTalkBackend : public PortBackend {
+class PortTalkBackend : public PortTalkClientBackend {
 public:
+    PortTalkBackend()
+        : PortTalkClientBackend(m_device)
+    {
+    }
     int Open() override;
     void Close() override;
-    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
-    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
-    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
-    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
-    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
-    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
     void SleepMs(unsigned ms) override;
-    unsigned long FailedAccesses() const override { return m_client.Failed(); }
 
 private:
     class DeviceTransport : public PortTalkTransport {
@@ -45,7 +41,6 @@ private:
     };
 
     DeviceTransport m_device;
-    PortTalkClient m_client{m_device};
 };
 
 } // namespace bypass

@@ -38,53 +38,73 @@ void PortTalkClient::Send(unsigned long code, unsigned char* buffer, unsigned lo
     ++m_failed;
 }
 
-std::uint8_t PortTalkClient::In8(std::uint16_t port)
+// One access's request: its code and sizes, the width of the port field
+// that starts it (32 bits for a 32-bit access), and where a write's value
+// goes; a read's answer comes back at the start of the buffer.
+struct PortTalkAccess {
+    unsigned long code;
+    unsigned long inSize;
+    unsigned long outSize;
+    bool widePort;
+    unsigned valueAt; // 0: a read, which sends no value
+    const char* what;
+};
+
+namespace {
+
+constexpr PortTalkAccess kIn8
+    = {PORTTALK_READ_UCHAR, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, false, 0, "inportb"};
+constexpr PortTalkAccess kIn16 = {
+    PORTTALK_READ_USHORT, PORTTALK_READ_USHORT_IN, PORTTALK_READ_USHORT_OUT, false, 0, "inportl"};
+constexpr PortTalkAccess kIn32
+    = {PORTTALK_READ_ULONG, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, true, 0, "inportl"};
+constexpr PortTalkAccess kOut8
+    = {PORTTALK_WRITE_UCHAR, PORTTALK_WRITE_UCHAR_IN, 0, false, PORTTALK_VALUE_OFFSET, "outportb"};
+constexpr PortTalkAccess kOut16 = {
+    PORTTALK_WRITE_USHORT, PORTTALK_WRITE_USHORT_IN, 0, false, PORTTALK_VALUE_OFFSET, "outportl"};
+constexpr PortTalkAccess kOut32 = {PORTTALK_WRITE_ULONG, PORTTALK_WRITE_ULONG_IN, 0, true,
+    PORTTALK_VALUE_OFFSET_ULONG, "outportl"};
+
+} // namespace
+
+// The buffer holds the largest request; only the access's own bytes are
+// sent, and the bytes past a value's width stay 0.
+std::uint32_t PortTalkClient::Transfer(
+    const PortTalkAccess& access, std::uint32_t port, std::uint32_t value)
 {
-    unsigned char buffer[PORTTALK_READ_UCHAR_IN];
-    PutLe16(buffer, port);
-    Send(PORTTALK_READ_UCHAR, buffer, PORTTALK_READ_UCHAR_IN, PORTTALK_READ_UCHAR_OUT, "inportb");
-    return buffer[0];
+    unsigned char buffer[PORTTALK_READ_ULONG_IN] = {};
+    if (access.widePort)
+        PutLe32(buffer, port);
+    else
+        PutLe16(buffer, static_cast<std::uint16_t>(port));
+    if (access.valueAt != 0)
+        PutLe32(buffer + access.valueAt, value);
+    Send(access.code, buffer, access.inSize, access.outSize, access.what);
+    return GetLe32(buffer);
 }
 
-void PortTalkClient::Out8(std::uint16_t port, std::uint8_t value)
+std::uint8_t PortTalkClient::In8(std::uint16_t port)
 {
-    unsigned char buffer[PORTTALK_WRITE_UCHAR_IN];
-    PutLe16(buffer, port);
-    buffer[PORTTALK_VALUE_OFFSET] = value;
-    Send(PORTTALK_WRITE_UCHAR, buffer, PORTTALK_WRITE_UCHAR_IN, 0, "outportb");
+    return static_cast<std::uint8_t>(Transfer(kIn8, port, 0));
 }
 
 std::uint16_t PortTalkClient::In16(std::uint16_t port)
 {
-    unsigned char buffer[PORTTALK_READ_USHORT_IN] = {};
-    PutLe16(buffer, port);
-    Send(
-        PORTTALK_READ_USHORT, buffer, PORTTALK_READ_USHORT_IN, PORTTALK_READ_USHORT_OUT, "inportl");
-    return GetLe16(buffer);
+    return static_cast<std::uint16_t>(Transfer(kIn16, port, 0));
 }
+
+std::uint32_t PortTalkClient::In32(std::uint32_t port) { return Transfer(kIn32, port, 0); }
+
+void PortTalkClient::Out8(std::uint16_t port, std::uint8_t value) { Transfer(kOut8, port, value); }
 
 void PortTalkClient::Out16(std::uint16_t port, std::uint16_t value)
 {
-    unsigned char buffer[PORTTALK_WRITE_USHORT_IN] = {};
-    PutLe16(buffer, port);
-    PutLe16(buffer + PORTTALK_VALUE_OFFSET, value);
-    Send(PORTTALK_WRITE_USHORT, buffer, PORTTALK_WRITE_USHORT_IN, 0, "outportl");
-}
-
-std::uint32_t PortTalkClient::In32(std::uint32_t port)
-{
-    unsigned char buffer[PORTTALK_READ_ULONG_IN] = {};
-    PutLe32(buffer, port);
-    Send(PORTTALK_READ_ULONG, buffer, PORTTALK_READ_ULONG_IN, PORTTALK_READ_ULONG_OUT, "inportl");
-    return GetLe32(buffer);
+    Transfer(kOut16, port, value);
 }
 
 void PortTalkClient::Out32(std::uint32_t port, std::uint32_t value)
 {
-    unsigned char buffer[PORTTALK_WRITE_ULONG_IN] = {};
-    PutLe32(buffer, port);
-    PutLe32(buffer + PORTTALK_VALUE_OFFSET_ULONG, value);
-    Send(PORTTALK_WRITE_ULONG, buffer, PORTTALK_WRITE_ULONG_IN, 0, "outportl");
+    Transfer(kOut32, port, value);
 }
 
 } // namespace bypass

@@ -7,6 +7,7 @@
 // socket to a virtual appliance, the Linux device node.
 #pragma once
 
+#include "portio/PortBackend.h"
 #include "porttalk/PortTalkProtocol.h"
 
 #include <cstdint>
@@ -36,6 +37,9 @@ constexpr unsigned long kPortTalkUnknownRequestError = 1; // ERROR_INVALID_FUNCT
 constexpr unsigned long kPortTalkRefusedError = 5;        // ERROR_ACCESS_DENIED
 constexpr unsigned long kPortTalkMalformedError = 87;     // ERROR_INVALID_PARAMETER
 
+// The request of one kind of access (PortTalkClient.cpp).
+struct PortTalkAccess;
+
 // The six port accesses as requests over a transport. A request that fails
 // prints one line on standard output and is counted; the access then
 // answers the bytes its request was built from (the port, for a read), and
@@ -58,11 +62,38 @@ public:
     unsigned long Failed() const { return m_failed; }
 
 private:
+    // Sends one access's request and answers the first four bytes of the
+    // buffer afterwards: a read's answer, or the request's own bytes when it
+    // failed.
+    std::uint32_t Transfer(const PortTalkAccess& access, std::uint32_t port, std::uint32_t value);
     void Send(unsigned long code, unsigned char* buffer, unsigned long inSize,
         unsigned long outSize, const char* what);
 
     PortTalkTransport& m_transport;
     unsigned long m_failed = 0;
+};
+
+// A port backend whose six accesses are the client's requests over a
+// transport, and whose failures are the client's; each such backend adds
+// how it opens, closes and sleeps. The transport is the derived backend's
+// member: the client only keeps the reference while both are built.
+class PortTalkClientBackend : public PortBackend {
+public:
+    explicit PortTalkClientBackend(PortTalkTransport& transport)
+        : m_client(transport)
+    {
+    }
+
+    std::uint8_t In8(std::uint16_t port) override { return m_client.In8(port); }
+    std::uint16_t In16(std::uint16_t port) override { return m_client.In16(port); }
+    std::uint32_t In32(std::uint32_t port) override { return m_client.In32(port); }
+    void Out8(std::uint16_t port, std::uint8_t value) override { m_client.Out8(port, value); }
+    void Out16(std::uint16_t port, std::uint16_t value) override { m_client.Out16(port, value); }
+    void Out32(std::uint32_t port, std::uint32_t value) override { m_client.Out32(port, value); }
+    unsigned long FailedAccesses() const override { return m_client.Failed(); }
+
+private:
+    PortTalkClient m_client;
 };
 
 // Little-endian fields of the requests and of the socket's frames.

@@ -18,6 +18,23 @@ const Win32Api kReal = {
     ::GetSystemDirectoryA,
     ::GetModuleFileNameA,
     ::CopyFileA,
+    ::CreateFileW,
+    ::GetFileSizeEx,
+    ::ReadFile,
+    ::WriteFile,
+    ::FlushFileBuffers,
+    ::SetLastError,
+    ::GetFileAttributesW,
+    ::DeleteFileW,
+    ::GetModuleFileNameW,
+    ::GetSystemWindowsDirectoryW,
+    ::ExpandEnvironmentStringsW,
+    ::CreateServiceW,
+    ::ChangeServiceConfigW,
+    ::QueryServiceConfigW,
+    ::QueryServiceStatus,
+    ::ControlService,
+    ::DeleteService,
     ::CoInitialize,
     ::CoInitializeSecurity,
     ::CoCreateInstance,
@@ -39,19 +56,10 @@ const Win32Api kReal = {
     ::QueryPerformanceFrequency,
 };
 
-const Win32Api* g_api = nullptr;
+CallTable<Win32Api> g_calls(kReal);
 
 } // namespace
 
-const Win32Api& RealWin32Api() { return kReal; }
-
-const Win32Api& Win32() { return g_api ? *g_api : kReal; }
-
-const Win32Api* SetWin32Api(const Win32Api* api)
-{
-    const Win32Api* previous = g_api;
-    g_api = api;
-    return previous;
-}
+template <> CallTable<Win32Api>& CallTableOf<Win32Api>() { return g_calls; }
 
 } // namespace bypass

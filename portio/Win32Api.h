@@ -1,10 +1,12 @@
-// The Win32 calls of the driver client, the driver installation and the
-// baseboard query, gathered in one table of function pointers. The library
-// calls the platform only through the current table, so that tests can
-// replace single entries and provoke every error branch.
+// The Win32 calls of the driver client, the driver installation, bypassctl's
+// driver command and the baseboard query, gathered in one table of function
+// pointers (see CallTable.h), so that tests can replace single entries and
+// provoke every error branch.
 #pragma once
 
 #if defined(_WIN32)
+
+#include "portio/CallTable.h"
 
 #include <oaidl.h>
 #include <objbase.h>
@@ -31,6 +33,28 @@ struct Win32Api {
     UINT(WINAPI* GetSystemDirectoryA)(LPSTR, UINT);
     DWORD(WINAPI* GetModuleFileNameA)(HMODULE, LPSTR, DWORD);
     BOOL(WINAPI* CopyFileA)(LPCSTR, LPCSTR, BOOL);
+    // bypassctl's driver command: the driver's file read and written whole
+    // through wide paths, the service's repair, status and removal.
+    HANDLE(WINAPI* CreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    BOOL(WINAPI* GetFileSizeEx)(HANDLE, PLARGE_INTEGER);
+    BOOL(WINAPI* ReadFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* FlushFileBuffers)(HANDLE);
+    void(WINAPI* SetLastError)(DWORD);
+    DWORD(WINAPI* GetFileAttributesW)(LPCWSTR);
+    BOOL(WINAPI* DeleteFileW)(LPCWSTR);
+    DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
+    UINT(WINAPI* GetSystemWindowsDirectoryW)(LPWSTR, UINT);
+    DWORD(WINAPI* ExpandEnvironmentStringsW)(LPCWSTR, LPWSTR, DWORD);
+    SC_HANDLE(WINAPI* CreateServiceW)
+    (SC_HANDLE, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD, DWORD, LPCWSTR, LPCWSTR, LPDWORD, LPCWSTR,
+        LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* ChangeServiceConfigW)
+    (SC_HANDLE, DWORD, DWORD, DWORD, LPCWSTR, LPCWSTR, LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* QueryServiceConfigW)(SC_HANDLE, LPQUERY_SERVICE_CONFIGW, DWORD, LPDWORD);
+    BOOL(WINAPI* QueryServiceStatus)(SC_HANDLE, LPSERVICE_STATUS);
+    BOOL(WINAPI* ControlService)(SC_HANDLE, DWORD, LPSERVICE_STATUS);
+    BOOL(WINAPI* DeleteService)(SC_HANDLE);
 
     // COM, WMI strings and variants.
     HRESULT(WINAPI* CoInitialize)(LPVOID);
@@ -59,13 +83,33 @@ struct Win32Api {
     BOOL(WINAPI* QueryPerformanceFrequency)(LARGE_INTEGER*);
 };
 
-// The table the library calls through: the real one unless replaced.
-const Win32Api& Win32();
-// The real Win32 functions.
-const Win32Api& RealWin32Api();
-// Installs api as the current table (nullptr restores the real one) and
-// answers the one it replaces. The caller keeps api alive while installed.
-const Win32Api* SetWin32Api(const Win32Api* api);
+template <> CallTable<Win32Api>& CallTableOf<Win32Api>();
+
+// The table the library calls through: the real one unless a test's.
+inline const Win32Api& Win32() { return Calls<Win32Api>(); }
+
+// A handle of the service manager, closed through the table it came from.
+template <class Table> class ScHandle {
+public:
+    explicit ScHandle(SC_HANDLE handle = nullptr)
+        : m_handle(handle)
+    {
+    }
+    ~ScHandle() { Reset(nullptr); }
+    ScHandle(const ScHandle&) = delete;
+    ScHandle& operator=(const ScHandle&) = delete;
+    void Reset(SC_HANDLE handle)
+    {
+        if (m_handle)
+            Calls<Table>().CloseServiceHandle(m_handle);
+        m_handle = handle;
+    }
+    SC_HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+private:
+    SC_HANDLE m_handle;
+};
 
 } // namespace bypass
 

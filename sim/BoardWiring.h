@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <span>
 
 namespace bypass::sim {
 
@@ -33,10 +34,19 @@ inline unsigned H61Segment(std::uint64_t levels)
 constexpr unsigned kH61Strobe = 14, kH61State = 9;
 inline const std::uint64_t kH61LatchedLines = Lines({kH61State, 43, 44, 45, 46});
 
-// The MSI boards (MsiBoards.cpp).
-std::unique_ptr<BoardModel> MakeG41Ms();
-std::unique_ptr<BoardModel> MakeD525Ms();
-std::unique_ptr<BoardModel> MakeMsi945(int type);
-std::unique_ptr<BoardModel> MakeH61Ms();
+template <class Board, int... Args> std::unique_ptr<BoardModel> Make()
+{
+    return std::make_unique<Board>(Args...);
+}
+
+// A board type and what builds its model. Each family's file lists its own,
+// so a board of that family is added there alone.
+struct ModelRow {
+    int type;
+    std::unique_ptr<BoardModel> (*make)();
+};
+
+// The MSI boards' models (MsiBoards.cpp).
+std::span<const ModelRow> MsiModels();
 
 } // namespace bypass::sim

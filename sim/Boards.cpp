@@ -9,7 +9,7 @@
 #include "sim/SuperIo.h"
 
 #include <functional>
-#include <map>
+#include <span>
 
 namespace bypass::sim {
 namespace {
@@ -337,35 +337,30 @@ protected:
     void Run(unsigned long long) override { }
 };
 
-template <class Board, int... Args> std::unique_ptr<BoardModel> Make()
-{
-    return std::make_unique<Board>(Args...);
-}
-
 using Maker = std::unique_ptr<BoardModel> (*)();
 
 // The model of each board type; which types exist is the board table's.
 Maker ModelOf(int type)
 {
-    static const std::map<int, Maker> models = {
+    static const ModelRow kModels[] = {
         {0, Make<PlainBoard>},
         {1, Make<Board845>},
         {2, Make<Q35Board>},
-        {3, [] { return MakeMsi945(3); }},
         {4, Make<D525NexcomBoard>},
-        {5, [] { return MakeMsi945(5); }},
-        {6, MakeG41Ms},
         {7, Make<NexcomBoard, 7>},
         {8, Make<NexcomBoard, 8>},
-        {9, MakeH61Ms},
         {10, Make<H61LanxusBoard>},
         {11, Make<D525LanxusBoard>},
         {5001, Make<D525LwBoard>},
-        {5002, MakeD525Ms},
         {5003, Make<SmbusBoard>},
     };
-    const auto model = models.find(type);
-    return model == models.end() ? nullptr : model->second;
+    for (std::span<const ModelRow> family : {std::span<const ModelRow>(kModels), MsiModels()}) {
+        for (const ModelRow& row : family) {
+            if (row.type == type)
+                return row.make;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace

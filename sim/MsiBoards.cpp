@@ -142,8 +142,6 @@ private:
     bool m_routeToBypass[2] = {false, false};
 };
 
-} // namespace
-
 // Level bytes 0x48C-0x48F hold GPIO 0-31, 0x4B8-0x4BB GPIO 32-63.
 std::unique_ptr<BoardModel> MakeG41Ms()
 {
@@ -157,8 +155,16 @@ std::unique_ptr<BoardModel> MakeD525Ms()
         5002, 29, std::vector<unsigned>{24, 14, 27}, 43, std::vector<unsigned>{41, 42});
 }
 
-std::unique_ptr<BoardModel> MakeMsi945(int type) { return std::make_unique<Msi945Board>(type); }
+const ModelRow kMsiModels[] = {
+    {3, Make<Msi945Board, 3>},
+    {5, Make<Msi945Board, 5>},
+    {6, MakeG41Ms},
+    {9, Make<H61MsBoard>},
+    {5002, MakeD525Ms},
+};
 
-std::unique_ptr<BoardModel> MakeH61Ms() { return std::make_unique<H61MsBoard>(); }
+} // namespace
+
+std::span<const ModelRow> MsiModels() { return kMsiModels; }
 
 } // namespace bypass::sim

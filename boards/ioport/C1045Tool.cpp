@@ -33,6 +33,7 @@ C1045BypassTool::C1045BypassTool(int nBypassType)
 {
 }
 
+// Clears the expiry bits and the code, like DisableBypass.
 int C1045BypassTool::DisableWDT()
 {
     Disarm();
@@ -46,6 +47,8 @@ int C1045BypassTool::EnableWDT()
     return 0;
 }
 
+// Both arming slots refuse timeouts outside 1 to 64 seconds with -1,
+// after storing them, without touching the board.
 int C1045BypassTool::SetWDTTimeout_Bypass(int, int nSecond)
 {
     return StoreAndArm(nSecond, kArmedBypassBit, kArmedRestartBit);
@@ -56,6 +59,7 @@ int C1045BypassTool::SetWDTTimeout_ResartSys(int, int nSecond)
     return StoreAndArm(nSecond, kArmedRestartBit, kArmedBypassBit);
 }
 
+// Arms for bypass with the shortest timeout.
 int C1045BypassTool::EnableBypass()
 {
     Arm(kBypassNowCode, kArmedBypassBit, kArmedRestartBit);

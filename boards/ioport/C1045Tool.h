@@ -3,7 +3,7 @@
 // port 0xF2.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 #include <cstdint>
 
@@ -11,18 +11,7 @@ class C1045BypassTool : public CBypassTool {
 public:
     explicit C1045BypassTool(int nBypassType);
 
-    // Clears the expiry bits and the code, like DisableBypass.
-    int DisableWDT() override;
-    // Reads the board port and nothing else.
-    int EnableWDT() override;
-    // Both arming slots refuse timeouts outside 1 to 64 seconds with -1,
-    // after storing them, without touching the board.
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    // Arms for bypass with the shortest timeout.
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 private:
     int StoreAndArm(int nSecond, std::uint8_t armedBit, std::uint8_t otherArmedBit);

@@ -83,6 +83,7 @@ int CD525_ByapssTool_LW::init()
     return 1;
 }
 
+// No watchdog: both answer 0 without touching a port.
 int CD525_ByapssTool_LW::DisableWDT() { return 0; }
 
 int CD525_ByapssTool_LW::EnableWDT() { return 0; }

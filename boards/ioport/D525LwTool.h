@@ -4,7 +4,7 @@
 // bypass.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 #include <cstdint>
 
@@ -14,16 +14,7 @@ public:
 
     // Opens the port driver and configures the GPIO pins; answers 1 either way.
     int init() override;
-    // No watchdog: both answer 0 without touching a port.
-    int DisableWDT() override;
-    int EnableWDT() override;
-    // Both record the timeout and take the ports out of bypass.
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    // Answers 0.
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 private:
     // Sets up the relay and mode pins as simple-I/O outputs.

@@ -45,12 +45,14 @@ C_D525_BypassTool_NEXCOM::C_D525_BypassTool_NEXCOM(int nBypassType)
 // Deliberately touches no port: neither watchdog is stopped on this board.
 int C_D525_BypassTool_NEXCOM::DisableWDT() { return 0; }
 
+// Re-arms the board logic's watchdog with the stored timeout.
 int C_D525_BypassTool_NEXCOM::EnableWDT()
 {
     ArmBypassWDT(bypass::D525NexcomTimeoutCode(m_nTimeoutSecond));
     return 0;
 }
 
+// Arms the board logic's watchdog; the restart slot arms the Super I/O's.
 int C_D525_BypassTool_NEXCOM::SetWDTTimeout_Bypass(int, int nSecond)
 {
     m_nTimeoutSecond = nSecond;

@@ -4,20 +4,11 @@
 // only ever writes ports.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 class C_D525_BypassTool_NEXCOM : public CBypassTool {
 public:
     explicit C_D525_BypassTool_NEXCOM(int nBypassType);
 
-    // Stops neither watchdog: answers 0 without touching a port.
-    int DisableWDT() override;
-    // Re-arms the board logic's watchdog with the stored timeout.
-    int EnableWDT() override;
-    // Arms the board logic's watchdog, or the Super I/O's for a restart.
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 };

@@ -35,12 +35,14 @@ void C_G41_BypassTool_NEXCOM::WriteState(int nState) const
         kControlPort, nState | (m_nBypassType == kNsa3110Type ? kNsa3110Bits : kEaglelakeBits));
 }
 
+// Writes the normal state, as DisableBypass does.
 int C_G41_BypassTool_NEXCOM::DisableWDT()
 {
     WriteState(kStateNormal);
     return 0;
 }
 
+// Only rewrites the timeout code.
 int C_G41_BypassTool_NEXCOM::EnableWDT()
 {
     ReadThenWrite(kTimeoutPort, bypass::G41NexcomTimeoutCode(m_nTimeoutSecond));

@@ -3,22 +3,13 @@
 // byte; the two boards differ only in the low bits of that byte.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 class C_G41_BypassTool_NEXCOM : public CBypassTool {
 public:
     explicit C_G41_BypassTool_NEXCOM(int nBypassType);
 
-    // DisableWDT writes the normal state, as DisableBypass does; EnableWDT
-    // only rewrites the timeout code.
-    int DisableWDT() override;
-    int EnableWDT() override;
-    // The board logic alone decides what expiry does: both arm alike.
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 private:
     // Writes a state (bits 7-6 of the control byte) with this board's low bits.

@@ -122,6 +122,8 @@ int CQ35BypassTool::EnableWDT()
     return 0;
 }
 
+// Both armings stop the watchdog, pulse the pin and set the relay bit
+// first.
 int CQ35BypassTool::SetWDTTimeout_Bypass(int, int nSecond)
 {
     ArmWDT(nSecond, kExpiryToRelayBit);
@@ -134,6 +136,7 @@ int CQ35BypassTool::SetWDTTimeout_ResartSys(int, int nSecond)
     return 0;
 }
 
+// Both relay slots stop the watchdog before they move the relay bit.
 int CQ35BypassTool::EnableBypass()
 {
     SetRelay(0);

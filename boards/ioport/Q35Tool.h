@@ -4,7 +4,7 @@
 // bit 0 drives the relays, bit 3 routes watchdog expiry to them.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 #include <cstdint>
 
@@ -14,16 +14,7 @@ public:
 
     // Opens the port driver and stops the watchdog; answers 1 either way.
     int init() override;
-    int DisableWDT() override;
-    // Restarts the count; expiry stays routed as the last arming left it.
-    int EnableWDT() override;
-    // Both stop the watchdog, pulse the pin and set the relay bit first.
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    // Both stop the watchdog before they move the relay bit.
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 private:
     // Stops the watchdog, sets up the pulse pin and pulses it.

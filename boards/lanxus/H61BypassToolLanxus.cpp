@@ -1,5 +1,6 @@
 #include "boards/lanxus/H61BypassToolLanxus.h"
 
+#include "boards/PchGpio.h"
 #include "boards/PortModify.h"
 #include "boards/ioport/Ite87.h"
 #include "portio/PortBackend.h"
@@ -9,17 +10,13 @@ using namespace bypass::ite;
 
 namespace {
 
-// The H61 GPIO block at its fixed base 0x500. In the 16-bit views GPIO n
-// is bit n (0x50C) or bit n - 32 (0x538); the byte views 0x50D and 0x539
-// start at GPIO 8 and GPIO 40.
-constexpr std::uint16_t kGpioUseSelect0to15 = 0x500;
-constexpr std::uint16_t kGpioDirection0to15 = 0x504;
-constexpr std::uint16_t kGpioLevel0to15 = 0x50C;
-constexpr std::uint16_t kGpioLevel8to15 = 0x50D;
-constexpr std::uint16_t kGpioUseSelect32to47 = 0x530;
-constexpr std::uint16_t kGpioDirection32to47 = 0x534;
-constexpr std::uint16_t kGpioLevel32to47 = 0x538;
-constexpr std::uint16_t kGpioLevel40to47 = 0x539;
+// The H61 GPIO banks of lines 0-31 and 32-63, used through their 16-bit
+// views (GPIO 0-15 and 32-47) and the byte views one byte in (GPIO 8-15
+// and 40-47).
+constexpr PchGpioBank kLow = kPchGpioBanks[0];
+constexpr PchGpioBank kHigh = kPchGpioBanks[1];
+constexpr std::uint16_t kGpioLevel8to15 = kLow.level + 1;
+constexpr std::uint16_t kGpioLevel40to47 = kHigh.level + 1;
 
 // Writes to port 0xED, which nothing on the board decodes, only pass time.
 constexpr std::uint16_t kDelayPort = 0xED;
@@ -51,17 +48,17 @@ void IoDelay()
 
 void DriveRelayLinesHigh()
 {
-    ModifyPortWord(kGpioLevel0to15, 0, kRelayLines0to15);
-    ModifyPortWord(kGpioLevel32to47, 0, kRelayLines32to47);
+    ModifyPortWord(kLow.level, 0, kRelayLines0to15);
+    ModifyPortWord(kHigh.level, 0, kRelayLines32to47);
 }
 
 // The six controller lines become GPIO outputs at rest, driven high.
 void InitRelayLines()
 {
-    ModifyPortWord(kGpioUseSelect0to15, 0, kRelayLines0to15);
-    ModifyPortWord(kGpioUseSelect32to47, 0, kRelayLines32to47);
-    ModifyPortWord(kGpioDirection0to15, kRelayLines0to15, 0);
-    ModifyPortWord(kGpioDirection32to47, kRelayLines32to47, 0);
+    ModifyPortWord(kLow.select, 0, kRelayLines0to15);
+    ModifyPortWord(kHigh.select, 0, kRelayLines32to47);
+    ModifyPortWord(kLow.direction, kRelayLines0to15, 0);
+    ModifyPortWord(kHigh.direction, kRelayLines32to47, 0);
     DriveRelayLinesHigh();
 }
 

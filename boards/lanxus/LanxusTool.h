@@ -4,7 +4,7 @@
 // board's relay lines).
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 #include <cstdint>
 #include <vector>
@@ -41,13 +41,7 @@ struct LanxusBoard {
 class CLanxusBypassTool : public CBypassTool {
 public:
     int init() override;
-    int DisableWDT() override;
-    int EnableWDT() override;
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 protected:
     CLanxusBypassTool(int nBypassType, const bypass::LanxusBoard& board);

@@ -1,5 +1,6 @@
 #include "boards/msi/H61BypassToolMs.h"
 
+#include "boards/PchGpio.h"
 #include "boards/PortModify.h"
 #include "boards/WatchdogReadback.h"
 #include "boards/msi/MsiSio.h"
@@ -13,7 +14,6 @@ using namespace bypass;
 namespace {
 
 constexpr std::uint8_t kWdtDevice = 0x07;
-constexpr std::uint8_t kRegDeviceActive = 0x30;
 constexpr std::uint8_t kRegWdtMode = 0xF0;
 constexpr std::uint8_t kRegWdtControl = 0xF5;
 // 0xF0 bits 7 and 0, set together when arming and cleared together when
@@ -21,18 +21,6 @@ constexpr std::uint8_t kRegWdtControl = 0xF5;
 constexpr std::uint8_t kModeArmed = 0x81;
 constexpr std::uint8_t kEnabled = 0x20; // 0xF5 bit 5
 constexpr std::uint8_t kExpired = 0x40; // 0xF5 bit 6
-
-// One bank of 32 PCH GPIO lines: select (1 = GPIO), direction (0 = output)
-// and level registers, one bit per line.
-struct GpioBank {
-    std::uint16_t select;
-    std::uint16_t direction;
-    std::uint16_t level;
-};
-constexpr GpioBank kGpioBanks[] = {
-    {0x500, 0x504, 0x50C}, // lines 0-31
-    {0x530, 0x534, 0x538}, // lines 32-63
-};
 
 // Relay controller lines.
 constexpr int kAddress0 = 44;
@@ -73,7 +61,7 @@ void ArmWdt(std::uint8_t nTimeout)
 // Makes PCH GPIO line nGpio (0-63) an output and drives it to nLevel (0 or 1).
 void SetPchGpio(int nGpio, int nLevel)
 {
-    const GpioBank& bank = kGpioBanks[nGpio / 32];
+    const PchGpioBank& bank = kPchGpioBanks[nGpio / 32];
     const int offset = (nGpio % 32) / 8;
     const std::uint8_t mask = static_cast<std::uint8_t>(1 << (nGpio % 8));
     ModifyPortByte(static_cast<std::uint16_t>(bank.select + offset), 0x00, mask);
@@ -156,7 +144,7 @@ WatchdogReadback bypass::H61MsReadWatchdog()
     MsiConfigMode sio;
     const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
     SelectWdtDevice();
-    const bool active = (MsiSioRead(kRegDeviceActive) & 0x01) != 0;
+    const bool active = (MsiSioRead(kMsiRegActivate) & kMsiDeviceActive) != 0;
     const std::uint8_t control = MsiSioRead(kRegWdtControl);
     MsiSioWrite(kMsiRegLogicalDevice, selected);
     return {

@@ -14,14 +14,12 @@ constexpr std::uint8_t kEntryKey = 0x87;
 constexpr std::uint8_t kExitKey = 0xAA;
 
 constexpr std::uint8_t kRegMultiFunction = 0x2D;
-constexpr std::uint8_t kRegActivate = 0x30;
 constexpr std::uint8_t kRegExpiryAction = 0xF5;
 constexpr std::uint8_t kRegControl = 0xF7;
 
 constexpr std::uint8_t kWdtDevice = 0x08;
 constexpr std::uint8_t kTimeoutStatus = 0x10; // 0xF7 bit 4
 constexpr std::uint8_t kForceExpiry = 0x20;   // 0xF7 bit 5
-constexpr std::uint8_t kDeviceActive = 0x01;  // 0x30 bit 0
 constexpr std::uint8_t kCountMinutes = 0x08;  // 0xF5 bit 3
 
 constexpr std::uint16_t kLatchGatePort = 0x48C;
@@ -92,7 +90,7 @@ void MsiStopWdtCounter()
 void MsiArmWdt(std::uint8_t expiryAction, std::uint8_t timeout)
 {
     MsiClearWdtStatus();
-    MsiSioWrite(kRegActivate, 0x01);
+    MsiSioWrite(kMsiRegActivate, kMsiDeviceActive);
     MsiSioWrite(kRegExpiryAction, expiryAction);
     MsiSioWrite(kMsiRegCounter, timeout);
 }
@@ -101,7 +99,7 @@ int MsiDisableWDT()
 {
     MsiConfigMode sio;
     MsiClearWdtStatus();
-    MsiSioWrite(kRegActivate, 0x00);
+    MsiSioWrite(kMsiRegActivate, 0x00);
     return 0;
 }
 
@@ -118,7 +116,7 @@ WatchdogReadback MsiReadWatchdog()
     MsiConfigMode sio;
     const std::uint8_t selected = MsiSioRead(kMsiRegLogicalDevice);
     MsiSioWrite(kMsiRegLogicalDevice, kWdtDevice);
-    const bool active = (MsiSioRead(kRegActivate) & kDeviceActive) != 0;
+    const bool active = (MsiSioRead(kMsiRegActivate) & kMsiDeviceActive) != 0;
     const std::uint8_t action = MsiSioRead(kRegExpiryAction);
     const long unit = (action & kCountMinutes) ? 60 : 1;
     const long count = MsiSioRead(kMsiRegCounter);

@@ -26,6 +26,9 @@ enum MsiBypassMode {
 // device is its counter on every MSI board.
 constexpr std::uint8_t kMsiRegLogicalDevice = 0x07;
 constexpr std::uint8_t kMsiRegCounter = 0xF6;
+// Bit 0 of register 0x30 activates the selected logical device.
+constexpr std::uint8_t kMsiRegActivate = 0x30;
+constexpr std::uint8_t kMsiDeviceActive = 0x01;
 
 // Expiry actions of device 8, register 0xF5.
 constexpr std::uint8_t kMsiExpiryRestart = 0x02;

@@ -10,8 +10,10 @@ CMsiSioBypassTool::CMsiSioBypassTool(int nBypassType, SlotResults results)
 {
 }
 
+// Stops the device-8 watchdog.
 int CMsiSioBypassTool::DisableWDT() { return MsiDisableWDT(); }
 
+// Reloads the counter of whatever logical device is selected.
 int CMsiSioBypassTool::EnableWDT() { return MsiEnableWDT(m_nTimeoutSecond); }
 
 int CMsiSioBypassTool::SetWDTTimeout_Bypass(int, int nSecond)

@@ -4,21 +4,13 @@
 // only in the sequence of each mode and in what some slots answer.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 #include <cstdint>
 
 class CMsiSioBypassTool : public CBypassTool {
 public:
-    // Stops the device-8 watchdog.
-    int DisableWDT() override;
-    // Reloads the counter of whatever logical device is selected.
-    int EnableWDT() override;
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 protected:
     // What the slots answer after their sequence.

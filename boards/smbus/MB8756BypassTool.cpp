@@ -53,6 +53,8 @@ int C_MB8756_BypassTool::init()
 
 void C_MB8756_BypassTool::fini() { ReleaseController(); }
 
+// DisableWDT, EnableWDT, SetWDTTimeout_Bypass and the two bypass slots
+// answer -1 when init found no controller.
 int C_MB8756_BypassTool::DisableWDT()
 {
     if (!HasController())
@@ -79,6 +81,7 @@ int C_MB8756_BypassTool::SetWDTTimeout_Bypass(int /*nReserved*/, int nSecond)
     return WriteRegister(kWatchdogArm, 0);
 }
 
+// The controller has no restart-on-expiry mode: does nothing.
 int C_MB8756_BypassTool::SetWDTTimeout_ResartSys(int /*nReserved*/, int /*nSecond*/) { return 0; }
 
 int C_MB8756_BypassTool::EnableBypass()

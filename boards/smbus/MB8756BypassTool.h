@@ -3,7 +3,7 @@
 // every command as a byte written to one of its registers.
 #pragma once
 
-#include "framework/BypassTool.h"
+#include "framework/ToolOperations.h"
 
 class C_MB8756_BypassTool : public CBypassTool {
 public:
@@ -15,16 +15,7 @@ public:
     // to the bypass controller. Answers 0 whether or not that worked.
     int init() override;
     void fini() override;
-    // DisableWDT, EnableWDT, SetWDTTimeout_Bypass and the two bypass slots
-    // answer -1 when init found no controller.
-    int DisableWDT() override;
-    int EnableWDT() override;
-    int SetWDTTimeout_Bypass(int nReserved, int nSecond) override;
-    // The controller has no restart-on-expiry mode: does nothing.
-    int SetWDTTimeout_ResartSys(int nReserved, int nSecond) override;
-    int EnableBypass() override;
-    int DisableBypass() override;
-    int IsSupportWDT() override;
+    BYPASS_TOOL_OPERATIONS;
 
 private:
     bool HasController() const;

@@ -519,11 +519,12 @@ const ConsoleApi kConsole = {[](void*, unsigned long*) { return 1; },
 // flush falls inside one; none of it goes to the stream's bytes.
 TEST(Bypassctl, ConsoleShowsUtf8TextAsCharacters)
 {
-    const ConsoleApi* real = SetConsoleApi(&kConsole);
     std::ostringstream bytes;
-    const ConsoleText console(bytes, false);
-    bytes << "G41-MS(\xE5\xBE" << std::flush << "\xAE\xE6\x98\x9F)\n";
-    SetConsoleApi(real);
+    {
+        const bypass::ScopedCalls<ConsoleApi> fake(kConsole);
+        const ConsoleText console(bytes, false);
+        bytes << "G41-MS(\xE5\xBE" << std::flush << "\xAE\xE6\x98\x9F)\n";
+    }
     EXPECT_EQ(g_shown, L"G41-MS(\u5FAE\u661F)\n");
     EXPECT_EQ(bytes.str(), "");
 }

@@ -1,6 +1,8 @@
 #include "windows/FakeWin32.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <initializer_list>
 #include <utility>
 
@@ -11,6 +13,7 @@ FakeWin32* g_fake = nullptr;
 
 HANDLE const kDevice = reinterpret_cast<HANDLE>(0x1234);
 HANDLE const kTimer = reinterpret_cast<HANDLE>(0x7100);
+HANDLE const kFile = reinterpret_cast<HANDLE>(0xF11E);
 SC_HANDLE const kManager = reinterpret_cast<SC_HANDLE>(0x5C0);
 SC_HANDLE const kService = reinterpret_cast<SC_HANDLE>(0x5E0);
 
@@ -22,12 +25,26 @@ std::string Hex(unsigned long long value)
 }
 
 std::string Text(LPCSTR text) { return text ? text : "(null)"; }
+// The paths of these tests are ASCII.
+std::string Text(LPCWSTR text) { return text ? std::string(text, text + wcslen(text)) : "(null)"; }
+
+// text into a wide buffer as the Win32 calls copy: the length copied, or
+// the size needed when the buffer is too small.
+DWORD CopyWide(const std::string& text, LPWSTR buffer, DWORD size)
+{
+    if (text.size() >= size)
+        return static_cast<DWORD>(text.size() + 1);
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = L'\0';
+    return static_cast<DWORD>(text.size());
+}
 
 std::string Name(const void* handle)
 {
     return handle == kService ? "svc"
         : handle == kManager  ? "scm"
         : handle == kTimer    ? "timer"
+        : handle == kFile     ? "file"
                               : Hex(reinterpret_cast<ULONG_PTR>(handle));
 }
 
@@ -51,16 +68,11 @@ DWORD Scripted(std::initializer_list<std::string> call)
 
 std::string N(unsigned long long value) { return std::to_string(value); }
 
-} // namespace
-
 // The entries are captureless lambdas: on x64 there is one calling
 // convention, so they convert to the table's WINAPI pointers.
-FakeWin32::FakeWin32(Script script)
-    : script(std::move(script))
-    , m_table(RealWin32Api())
+Win32Api ScriptedTable()
 {
-    g_fake = this;
-    Win32Api& t = m_table;
+    Win32Api t = CallTableOf<Win32Api>().Real();
     t.CreateFileA = [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                         DWORD disposition, DWORD flags, HANDLE templ) {
         return Scripted({"CreateFileA", Text(name), Hex(access), Hex(share), security ? "sa" : "-",
@@ -111,6 +123,72 @@ FakeWin32::FakeWin32(Script script)
     t.CopyFileA = [](LPCSTR from, LPCSTR to, BOOL failIfExists) {
         return BOOL(!Scripted({"CopyFileA", Text(from), Text(to), N(failIfExists)}));
     };
+    t.CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                        DWORD disposition, DWORD, HANDLE) {
+        return Scripted({"CreateFileW", Text(name), Hex(access), Hex(share), Hex(disposition)})
+            ? INVALID_HANDLE_VALUE
+            : kFile;
+    };
+    // Files are empty: reads and writes move no byte.
+    t.GetFileSizeEx = [](HANDLE file, PLARGE_INTEGER size) {
+        size->QuadPart = 0;
+        return BOOL(!Scripted({"GetFileSizeEx", Name(file)}));
+    };
+    t.ReadFile = [](HANDLE file, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED) {
+        *read = 0;
+        return BOOL(!Scripted({"ReadFile", Name(file), N(size)}));
+    };
+    t.WriteFile = [](HANDLE file, LPCVOID, DWORD size, LPDWORD written, LPOVERLAPPED) {
+        *written = size;
+        return BOOL(!Scripted({"WriteFile", Name(file), N(size)}));
+    };
+    t.FlushFileBuffers = [](HANDLE file) {
+        return BOOL(!Scripted({"FlushFileBuffers", Name(file)}));
+    };
+    t.SetLastError = [](DWORD error) { g_fake->lastError = error; };
+    t.GetFileAttributesW = [](LPCWSTR path) {
+        return Scripted({"GetFileAttributesW", Text(path)}) ? INVALID_FILE_ATTRIBUTES
+                                                            : FILE_ATTRIBUTE_NORMAL;
+    };
+    t.DeleteFileW = [](LPCWSTR path) { return BOOL(!Scripted({"DeleteFileW", Text(path)})); };
+    t.GetModuleFileNameW = [](HMODULE module, LPWSTR buffer, DWORD size) {
+        Scripted({"GetModuleFileNameW", module ? "module" : "exe", N(size)});
+        return CopyWide(g_fake->moduleFileName, buffer, size);
+    };
+    t.GetSystemWindowsDirectoryW = [](LPWSTR buffer, UINT size) {
+        Scripted({"GetSystemWindowsDirectoryW", N(size)});
+        return UINT(CopyWide(g_fake->windowsDirectory, buffer, size));
+    };
+    // No variables to expand: the text and its terminator.
+    t.ExpandEnvironmentStringsW = [](LPCWSTR text, LPWSTR buffer, DWORD size) {
+        Scripted({"ExpandEnvironmentStringsW", Text(text)});
+        return CopyWide(Text(text), buffer, size) + 1;
+    };
+    t.CreateServiceW = [](SC_HANDLE manager, LPCWSTR name, LPCWSTR, DWORD, DWORD type, DWORD start,
+                           DWORD, LPCWSTR binary, LPCWSTR, LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR) {
+        return Scripted({"CreateServiceW", Name(manager), Text(name), Hex(type), Hex(start),
+                   Text(binary)})
+            ? nullptr
+            : kService;
+    };
+    t.ChangeServiceConfigW = [](SC_HANDLE service, DWORD, DWORD, DWORD, LPCWSTR binary, LPCWSTR,
+                                 LPDWORD, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR) {
+        return BOOL(!Scripted({"ChangeServiceConfigW", Name(service), Text(binary)}));
+    };
+    t.QueryServiceConfigW = [](SC_HANDLE service, LPQUERY_SERVICE_CONFIGW, DWORD, LPDWORD needed) {
+        *needed = 0;
+        return BOOL(!Scripted({"QueryServiceConfigW", Name(service)}));
+    };
+    t.QueryServiceStatus = [](SC_HANDLE service, LPSERVICE_STATUS status) {
+        status->dwCurrentState = SERVICE_RUNNING;
+        return BOOL(!Scripted({"QueryServiceStatus", Name(service)}));
+    };
+    t.ControlService = [](SC_HANDLE service, DWORD control, LPSERVICE_STATUS) {
+        return BOOL(!Scripted({"ControlService", Name(service), N(control)}));
+    };
+    t.DeleteService = [](SC_HANDLE service) {
+        return BOOL(!Scripted({"DeleteService", Name(service)}));
+    };
     t.CoInitialize = [](LPVOID) { return HRESULT(Scripted({"CoInitialize"})); };
     t.CoInitializeSecurity
         = [](PSECURITY_DESCRIPTOR, LONG services, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD level,
@@ -149,13 +227,19 @@ FakeWin32::FakeWin32(Script script)
         hz->QuadPart = 10000000;
         return TRUE;
     };
-    m_previous = SetWin32Api(&m_table);
+    return t;
 }
 
-FakeWin32::~FakeWin32()
+} // namespace
+
+FakeWin32::FakeWin32(Script script)
+    : script(std::move(script))
+    , m_table(ScriptedTable())
+    , m_installed(m_table)
 {
-    SetWin32Api(m_previous);
-    g_fake = nullptr;
+    g_fake = this;
 }
+
+FakeWin32::~FakeWin32() { g_fake = nullptr; }
 
 } // namespace bypass::test

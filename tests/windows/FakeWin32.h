@@ -23,6 +23,7 @@ public:
     // One line per call in order, e.g. "OpenServiceA scm PortTalk F01FF".
     std::string calls;
     std::string systemDirectory = "C:\\windows\\system32";
+    std::string windowsDirectory = "C:\\windows";
     std::string moduleFileName = "D:\\tools/x\\bin/host.exe"; // the later separator counts
     // The performance counter in 100 ns ticks: a timer wait or a Sleep moves
     // it on by the time asked, each reading by 10 us.
@@ -32,7 +33,7 @@ public:
 
 private:
     Win32Api m_table;
-    const Win32Api* m_previous;
+    ScopedCalls<Win32Api> m_installed;
 };
 
 } // namespace bypass::test

@@ -1,11 +1,16 @@
 // First use of the PortTalk driver: opening its device, starting its service
-// when the device is missing, installing the service when that is missing.
-// For each way the device, the service manager and the file calls can
-// answer: the result, what was printed, and which handles were closed.
+// when the device is missing, installing the service when that is missing;
+// and bypassctl's driver command. For each way the device, the service
+// manager and the file calls can answer: the result, what was printed, and
+// which handles were closed.
+#include "cli/Cli.h"
 #include "portio/PortTalk.h"
 #include "windows/FakeWin32.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
 
 namespace {
 
@@ -38,6 +43,7 @@ const std::string kCopy = kFindDestination + "GetModuleFileNameA exe 1024\n"
 const std::string kCreate = kOpenManager
     + "CreateServiceA scm PortTalk PortTalk F01FF 1 3 1 System32\\Drivers\\PortTalk.sys (null) - "
       "(null) (null) (null)\n";
+const std::string kDriverFile = "C:\\windows\\System32\\drivers\\PortTalk.sys";
 const std::string kCreated = kCreate + "CloseServiceHandle svc\n" + kCloseManager;
 
 // The client's open, with the handle closed twice after it; and the start.
@@ -49,6 +55,20 @@ int OpenAndClose()
     return opened;
 }
 int Start() { return StartPortDriver(); }
+
+// bypassctl in-process, printing what it says as the library prints.
+int Bypassctl(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    bypassctl::Console console{
+        out, err, nullptr, bypassctl::ProcessStopSignal(), bypassctl::ProcessSupervisor(), ""};
+    const int code = bypassctl::RunBypassctl(args, console);
+    std::printf("%s%s", out.str().c_str(), err.str().c_str());
+    return code;
+}
+int DriverInstall() { return Bypassctl({"driver", "install"}); }
+int DriverStatus() { return Bypassctl({"driver", "status"}); }
+int DriverRemove() { return Bypassctl({"driver", "remove"}); }
 
 TEST(PortDriver, EachAnswerOfTheDeviceAndTheServiceManagerEndsAsItShould)
 {
@@ -118,6 +138,18 @@ TEST(PortDriver, EachAnswerOfTheDeviceAndTheServiceManagerEndsAsItShould)
         {"an error that says nothing: four silent looks", Start, {{"OpenServiceA", {1}}}, false, "",
             kOpenManager + kOpenService + kOpenService + kOpenService + kOpenService
                 + kCloseManager},
+        {"driver install: no driver beside bypassctl", DriverInstall,
+            {{"CreateFileW", {kFileNotFound}}}, 3,
+            "bypassctl: cannot read D:\\tools/x\\bin/PortTalk.sys\n",
+            "GetModuleFileNameW exe 260\nCreateFileW D:\\tools/x\\bin/PortTalk.sys 80000000 1 3\n"},
+        {"driver status: no rights to the manager", DriverStatus,
+            {{"OpenSCManagerA", {kAccessDenied}}}, 3,
+            "bypassctl: the service manager refused access (error 5): run as administrator\n",
+            "OpenSCManagerA (null) (null) F003F\n"},
+        {"driver remove: no service, the file goes", DriverRemove, {{"OpenServiceA", {kNoService}}},
+            0, "removed " + kDriverFile + " (there was no PortTalk service)\n",
+            kOpenManager + kOpenService + "GetSystemWindowsDirectoryW 260\n" + "GetFileAttributesW "
+                + kDriverFile + "\nDeleteFileW " + kDriverFile + "\n" + kCloseManager},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -172,11 +172,10 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
         SCOPED_TRACE(&row - rows);
         g_errors = row.errors;
         g_calls.clear();
-        const ServiceApi* real = SetServiceApi(&kFake);
+        const bypass::ScopedCalls<ServiceApi> fake(kFake);
         std::ostringstream out, err;
         Console console{out, err, nullptr, ProcessStopSignal(), ProcessSupervisor(), ""};
         EXPECT_EQ(RunBypassctl(row.args, console), row.code);
-        SetServiceApi(real);
         EXPECT_NE((out.str() + err.str()).find(row.says), std::string::npos) << err.str();
         EXPECT_EQ(g_calls.substr(g_calls.size() - std::min(g_calls.size(), row.lastCalls.size())),
             row.lastCalls);
@@ -210,12 +209,14 @@ TEST(Service, InstallRefusesAProgramOthersCanChange)
         g_acls = {{row.path, row.acl}};
         g_errors.clear();
         g_calls.clear();
-        const ServiceApi* real = SetServiceApi(&kFake);
         std::ostringstream out, err;
-        Console console{out, err, nullptr, ProcessStopSignal(), ProcessSupervisor(), ""};
-        EXPECT_EQ(
-            RunBypassctl({"--simulate", "6", "service", "install", "--timeout", "30"}, console), 2);
-        SetServiceApi(real);
+        {
+            const bypass::ScopedCalls<ServiceApi> fake(kFake);
+            Console console{out, err, nullptr, ProcessStopSignal(), ProcessSupervisor(), ""};
+            EXPECT_EQ(
+                RunBypassctl({"--simulate", "6", "service", "install", "--timeout", "30"}, console),
+                2);
+        }
         EXPECT_NE(err.str().find(row.says), std::string::npos) << err.str();
         EXPECT_NE(err.str().find("under Program Files"), std::string::npos);
         EXPECT_EQ(g_calls, "");

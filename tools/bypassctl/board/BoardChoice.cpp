@@ -1,6 +1,6 @@
 #include "board/BoardChoice.h"
 
-#include "commands/Appliance.h"
+#include "platform/ApplianceSocket.h"
 #include "platform/Process.h"
 #include "platform/TextConv.h"
 
@@ -83,6 +83,18 @@ Board ChooseBoard(const Options& options)
     // The hardware is the simulated board's even when --type picks another tool.
     board.simulator = std::make_unique<BoardSimulator>(row.type, row.board_name);
     return board;
+}
+
+void UseApplianceOf(const Options& options)
+{
+    if (!options.appliance.empty() && !options.simulate.empty())
+        throw CommandError{kExitUsage, "--appliance and --simulate both name a board; give one"};
+    if (!options.simulate.empty())
+        return;
+    const char* variable = std::getenv("BYPASSTOOL_APPLIANCE");
+    const std::string path = options.appliance.empty() && variable ? variable : options.appliance;
+    if (!path.empty() || variable)
+        ConnectAppliance(path);
 }
 
 // --type skips identification, not the board's product: a board that

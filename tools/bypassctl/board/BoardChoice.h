@@ -20,6 +20,11 @@ struct Board {
 // exit 2 before any port is touched.
 Board ChooseBoard(const Options& options);
 
+// Makes this process use the appliance of --appliance, or else of
+// BYPASSTOOL_APPLIANCE, unless --simulate names a board of its own. Exit 3
+// when it does not answer, exit 2 with both --appliance and --simulate.
+void UseApplianceOf(const Options& options);
+
 // The type whose tool serves the board: as given, or identified (exit 4
 // when the board's product is not in the catalogue).
 int ResolveType(const Board& board);

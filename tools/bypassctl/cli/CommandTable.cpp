@@ -3,6 +3,7 @@
 #include "cli/CommandTable.h"
 
 #include "commands/Appliance.h"
+#include "platform/Process.h"
 
 #include <CLI/CLI.hpp>
 
@@ -111,25 +112,23 @@ void AddKickOptions(CLI::App& command, Options& options)
     AddForceOption(command, options);
 }
 
+// A repeatable health check: each value names something that must hold.
+void AddCheckList(
+    CLI::App& command, const char* name, std::vector<std::string>& values, const char* help)
+{
+    command.add_option(name, values, help)->allow_extra_args(false)->check(NotEmpty, "");
+}
+
 // What keepalive asks before each re-arm; all must pass.
 void AddHealthCheckOptions(CLI::App& command, Options& options)
 {
-    command
-        .add_option("--check", options.checks,
-            "a command run each round by the shell; exit status 0 is healthy (repeatable)")
-        ->allow_extra_args(false)
-        ->check(NotEmpty, "");
-    command
-        .add_option(
-            "--pidfile", options.pidFiles, "a pid file whose process must be running (repeatable)")
-        ->allow_extra_args(false)
-        ->check(NotEmpty, "");
+    AddCheckList(command, "--check", options.checks,
+        "a command run each round by the shell; exit status 0 is healthy (repeatable)");
+    AddCheckList(command, "--pidfile", options.pidFiles,
+        "a pid file whose process must be running (repeatable)");
     if (ThisSystem() == System::Windows)
-        command
-            .add_option("--process", options.processes,
-                "an image name (suricata.exe) that must be running (repeatable)")
-            ->allow_extra_args(false)
-            ->check(NotEmpty, "");
+        AddCheckList(command, "--process", options.processes,
+            "an image name (suricata.exe) that must be running (repeatable)");
     command
         .add_option("--check-timeout", options.checkTimeout,
             "seconds all of a round's checks may take together, shorter than the interval "
@@ -168,6 +167,8 @@ void AddOnStopOptions(CLI::App& command, Options& options)
         ->excludes(onStop);
 }
 
+} // namespace
+
 void AddKeepAliveOptions(CLI::App& command, Options& options)
 {
     AddTimeoutOption(command, options)->required();
@@ -194,12 +195,7 @@ void AddKeepAliveOptions(CLI::App& command, Options& options)
         "the command line's own options win");
 }
 
-// What follows `service run` is keepalive's, which checks it in the service.
-void AddServiceRunOptions(CLI::App& command, Options& /*options*/)
-{
-    command.prefix_command();
-    command.fallthrough(false);
-}
+namespace {
 
 const CommandRow kCommands[] = {
     {"list", "show the board catalogue", ListBoards, nullptr},
@@ -230,26 +226,6 @@ const CommandRow kCommands[] = {
         "serve a simulated board in real time on a Unix socket, for other processes to drive "
         "(Linux)",
         RunAppliance, AddApplianceOptions},
-    {"service", "run keepalive as the Windows service bypassctl-keepalive", nullptr, nullptr,
-        System::Windows},
-    {"service install",
-        "register the service, started at boot, to run keepalive with these options; "
-        "its events go to the Application event log",
-        InstallService, AddKeepAliveOptions, System::Windows},
-    {"service remove", "stop the service (disarming as keepalive does) and remove it",
-        RemoveService, nullptr, System::Windows},
-    {"service run", "what the service manager starts: keepalive with the installed options",
-        RunService, AddServiceRunOptions, System::Windows},
-    {"driver", "install, check or remove the PortTalk driver of this release (administrator)",
-        nullptr, nullptr, System::Windows},
-    {"driver install",
-        "copy the PortTalk.sys beside bypassctl.exe into the drivers directory, if it is this "
-        "release's, register and start its service (repairing one left by a failed first use)",
-        InstallDriver, nullptr, System::Windows},
-    {"driver status", "show the service, its file, whether it is this release's and the device",
-        ShowDriverStatus, nullptr, System::Windows},
-    {"driver remove", "stop and delete the service and its file", RemoveDriver, nullptr,
-        System::Windows},
 };
 
 } // namespace
@@ -259,10 +235,10 @@ void AddGlobalOptions(CLI::App& app, Options& options) { AddBoardOptions(app, op
 std::vector<const CommandRow*> CommandTable()
 {
     std::vector<const CommandRow*> rows;
-    for (const CommandRow& row : kCommands) {
-        if (row.only == System::Any || row.only == ThisSystem())
-            rows.push_back(&row);
-    }
+    for (const CommandRow& row : kCommands)
+        rows.push_back(&row);
+    for (const CommandRow& row : SystemCommands())
+        rows.push_back(&row);
     return rows;
 }
 

@@ -231,16 +231,4 @@ void RunAppliance(Context& context)
     context.report.Set("socket", path);
 }
 
-void UseApplianceOf(const Options& options)
-{
-    if (!options.appliance.empty() && !options.simulate.empty())
-        throw CommandError{kExitUsage, "--appliance and --simulate both name a board; give one"};
-    if (!options.simulate.empty())
-        return;
-    const char* variable = std::getenv("BYPASSTOOL_APPLIANCE");
-    const std::string path = options.appliance.empty() && variable ? variable : options.appliance;
-    if (!path.empty() || variable)
-        ConnectAppliance(path);
-}
-
 } // namespace bypassctl

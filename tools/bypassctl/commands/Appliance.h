@@ -14,9 +14,4 @@ namespace bypassctl {
 void AddApplianceOptions(CLI::App& command, Options& options);
 void RunAppliance(Context& context);
 
-// Makes this process use the appliance of --appliance, or else of
-// BYPASSTOOL_APPLIANCE, unless --simulate names a board of its own. Exit 3
-// when it does not answer, exit 2 with both --appliance and --simulate.
-void UseApplianceOf(const Options& options);
-
 } // namespace bypassctl

@@ -1,13 +1,14 @@
 // bypassctl driver install | status | remove (Windows): the PortTalk driver
 // of this release, installed only when the file beside bypassctl.exe is
 // this release's driver, signed or not: the two must have the same image
-// digest, which signing leaves alone.
+// digest, which signing leaves alone. Every Win32 call goes through
+// Win32(), so tests reach each error branch.
 #include "cli/Command.h"
 #include "platform/ImageDigest.h"
-#include "platform/ServiceApi.h"
 #include "platform/WideText.h"
 
 #include "portio/PortTalkPaths.h"
+#include "portio/Win32Api.h"
 
 #include <windows.h>
 
@@ -19,7 +20,10 @@ extern const std::vector<unsigned char> kReleaseDriver;
 namespace bypassctl {
 namespace {
 
+using bypass::Win32;
 using bypass::porttalk::kServiceName;
+// The driver's service, through the table the library's driver code uses.
+using ScHandle = bypass::ScHandle<bypass::Win32Api>;
 
 const std::string& ReleaseDigest()
 {
@@ -30,20 +34,20 @@ const std::string& ReleaseDigest()
 // The whole file; false when it cannot be read.
 bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const HANDLE file = Win32().CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size{};
     DWORD read = 0;
     constexpr LONGLONG kMaxDriver = 64 << 20;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < kMaxDriver;
+    bool ok = Win32().GetFileSizeEx(file, &size) && size.QuadPart < kMaxDriver;
     if (ok) {
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
-        ok = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)
+        ok = Win32().ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)
             && read == bytes.size();
     }
-    CloseHandle(file);
+    Win32().CloseHandle(file);
     return ok;
 }
 
@@ -56,31 +60,31 @@ std::string FileDigest(const std::wstring& path)
 
 bool WriteWholeFile(const std::wstring& path, const std::vector<unsigned char>& bytes)
 {
-    const HANDLE file = CreateFileW(
+    const HANDLE file = Win32().CreateFileW(
         path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     const bool ok
-        = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
-        && written == bytes.size() && FlushFileBuffers(file);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
+        = Win32().WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+        && written == bytes.size() && Win32().FlushFileBuffers(file);
+    const DWORD error = Win32().GetLastError();
+    Win32().CloseHandle(file);
+    Win32().SetLastError(error);
     return ok;
 }
 
 std::wstring DriverBesideBypassctl()
 {
     wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    Win32().GetModuleFileNameW(nullptr, path, MAX_PATH);
     return Widen(bypass::porttalk::DriverBeside(Narrow(path)));
 }
 
 std::wstring WindowsDirectory()
 {
     wchar_t directory[MAX_PATH] = {};
-    GetSystemWindowsDirectoryW(directory, MAX_PATH);
+    Win32().GetSystemWindowsDirectoryW(directory, MAX_PATH);
     return directory;
 }
 
@@ -93,28 +97,28 @@ std::wstring InstalledDriver()
 
 SC_HANDLE OpenManager()
 {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = Win32().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager)
         throw CommandError{kExitNoPortAccess,
-            "the service manager refused access (error " + std::to_string(GetLastError())
+            "the service manager refused access (error " + std::to_string(Win32().GetLastError())
                 + "): run as administrator"};
     return manager;
 }
 
 bool DeviceOpens()
 {
-    HANDLE device = CreateFileA(bypass::porttalk::kDevicePath, GENERIC_READ, 0, nullptr,
+    HANDLE device = Win32().CreateFileA(bypass::porttalk::kDevicePath, GENERIC_READ, 0, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (device == INVALID_HANDLE_VALUE)
         return false;
-    CloseHandle(device);
+    Win32().CloseHandle(device);
     return true;
 }
 
 void StopService(SC_HANDLE service)
 {
     SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    Win32().ControlService(service, SERVICE_CONTROL_STOP, &status);
 }
 
 // What install leaves on any failure: neither the service nor the file.
@@ -122,9 +126,9 @@ void RemoveEverything(SC_HANDLE service, const std::wstring& installed)
 {
     if (service) {
         StopService(service);
-        DeleteService(service);
+        Win32().DeleteService(service);
     }
-    DeleteFileW(installed.c_str());
+    Win32().DeleteFileW(installed.c_str());
 }
 
 // The driver beside bypassctl, read once: the bytes checked are the bytes
@@ -157,7 +161,7 @@ void ReportRepair(const std::wstring& installed, Report& report)
 
 [[noreturn]] void Fail(SC_HANDLE service, const std::wstring& installed, const char* what)
 {
-    const DWORD error = GetLastError();
+    const DWORD error = Win32().GetLastError();
     RemoveEverything(service, installed);
     throw CommandError{kExitNoPortAccess,
         std::string(what) + " (error " + std::to_string(error)
@@ -172,7 +176,7 @@ void InstallDriver(Context& context)
     const std::vector<unsigned char> driver = ReadReleaseDriver(DriverBesideBypassctl());
     ScHandle manager(OpenManager());
     const std::wstring installed = InstalledDriver();
-    ScHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+    ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     if (service.Get())
         ReportRepair(installed, report);
     // A driver that is loaded keeps its file open: one with this release's
@@ -180,19 +184,19 @@ void InstallDriver(Context& context)
     if (FileDigest(installed) != ReleaseDigest() && !WriteWholeFile(installed, driver))
         Fail(service.Get(), installed, "cannot write the driver");
     if (!service.Get()) {
-        service.Reset(CreateServiceW(manager.Get(), Widen(kServiceName).c_str(),
+        service.Reset(Win32().CreateServiceW(manager.Get(), Widen(kServiceName).c_str(),
             Widen(kServiceName).c_str(), SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
             nullptr, nullptr, nullptr));
         if (!service.Get())
             Fail(nullptr, installed, "cannot register the PortTalk service");
-    } else if (!ChangeServiceConfigW(service.Get(), SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                   SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr)) {
+    } else if (!Win32().ChangeServiceConfigW(service.Get(), SERVICE_KERNEL_DRIVER,
+                   SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
+                   nullptr, nullptr, nullptr, nullptr)) {
         Fail(service.Get(), installed, "cannot repair the PortTalk service");
     }
-    if (!StartServiceA(service.Get(), 0, nullptr)
-        && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+    if (!Win32().StartServiceA(service.Get(), 0, nullptr)
+        && Win32().GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
         Fail(service.Get(), installed, "the PortTalk service does not start");
     report.Set("installed", Narrow(installed));
     report.Set("image_digest", ReleaseDigest());
@@ -222,10 +226,10 @@ const char* StateName(DWORD state)
 std::wstring ImagePath(SC_HANDLE service)
 {
     DWORD needed = 0;
-    QueryServiceConfigW(service, nullptr, 0, &needed);
+    Win32().QueryServiceConfigW(service, nullptr, 0, &needed);
     std::vector<unsigned char> buffer(needed ? needed : 1);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!needed || !QueryServiceConfigW(service, config, needed, &needed)
+    if (!needed || !Win32().QueryServiceConfigW(service, config, needed, &needed)
         || !config->lpBinaryPathName)
         return L"";
     return config->lpBinaryPathName;
@@ -242,7 +246,7 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix)
 std::wstring ResolveImagePath(const std::wstring& image)
 {
     wchar_t expanded[MAX_PATH * 2] = {};
-    const DWORD length = ExpandEnvironmentStringsW(image.c_str(), expanded, MAX_PATH * 2);
+    const DWORD length = Win32().ExpandEnvironmentStringsW(image.c_str(), expanded, MAX_PATH * 2);
     std::wstring path = length && length <= MAX_PATH * 2 ? expanded : image;
     if (StartsWith(path, L"\\??\\"))
         return path.substr(4);
@@ -273,12 +277,12 @@ void ShowDriverStatus(Context& context)
 {
     Report& report = context.report;
     ScHandle manager(OpenManager());
-    ScHandle service(
-        OpenServiceA(manager.Get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
+    ScHandle service(Win32().OpenServiceA(
+        manager.Get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
     SERVICE_STATUS status = {};
     std::wstring image;
     if (service.Get()) {
-        QueryServiceStatus(service.Get(), &status);
+        Win32().QueryServiceStatus(service.Get(), &status);
         image = ImagePath(service.Get());
     }
     ReportState(report, service.Get(), status.dwCurrentState, image);
@@ -301,9 +305,9 @@ void ShowDriverStatus(Context& context)
 void RemoveDriver(Context& context)
 {
     ScHandle manager(OpenManager());
-    ScHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+    ScHandle service(Win32().OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     const std::wstring installed = InstalledDriver();
-    const bool hadFile = GetFileAttributesW(installed.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool hadFile = Win32().GetFileAttributesW(installed.c_str()) != INVALID_FILE_ATTRIBUTES;
     // Nothing to remove is a mistake of the caller's, as for the keepalive service.
     if (!service.Get() && !hadFile)
         throw CommandError{kExitUsage,

@@ -9,10 +9,6 @@
 
 namespace bypassctl {
 
-// Installs api as the table the service code calls (nullptr restores the
-// real one) and answers the one it replaces.
-const ServiceApi* SetServiceApi(const ServiceApi* api);
-
 // A command line argument quoted so that CommandLineToArgvW (and the C
 // runtime's own parsing) gives it back unchanged.
 std::wstring QuoteArgument(const std::wstring& argument);

@@ -1,7 +1,9 @@
 // Windows: the two console calls ConsoleText makes, with their Win32 types
-// spelled out (handles as void*); the real ones unless a test stands in for
-// a console.
+// spelled out (handles as void*), in a table (see portio/CallTable.h): the
+// real ones unless a test stands in for a console.
 #pragma once
+
+#include "portio/CallTable.h"
 
 namespace bypassctl {
 
@@ -10,8 +12,7 @@ struct ConsoleApi {
     int (*writeConsoleW)(
         void* handle, const void* text, unsigned long count, unsigned long* written, void*);
 };
-// Installs api as the console calls of every ConsoleText (nullptr: the
-// real ones) and answers the table it replaces.
-const ConsoleApi* SetConsoleApi(const ConsoleApi* api);
 
 } // namespace bypassctl
+
+template <> bypass::CallTable<bypassctl::ConsoleApi>& bypass::CallTableOf<bypassctl::ConsoleApi>();

@@ -36,7 +36,7 @@ std::string SystemLockDirectory();
 // user's own (on Linux $XDG_RUNTIME_DIR, else bypassctl-UID in the temporary
 // directory).
 std::string UserLockDirectory();
-enum class System { Any, Linux, Windows };
+enum class System { Linux, Windows };
 // The system built for: what it has of the commands and options.
 System ThisSystem();
 

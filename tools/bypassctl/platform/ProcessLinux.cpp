@@ -108,23 +108,4 @@ std::tm UtcCalendar(std::time_t when)
     return utc;
 }
 
-StdoutToStderr::StdoutToStderr(bool active)
-{
-    if (!active)
-        return;
-    std::fflush(stdout);
-    m_saved = dup(1);
-    if (m_saved >= 0)
-        dup2(2, 1);
-}
-
-StdoutToStderr::~StdoutToStderr()
-{
-    if (m_saved < 0)
-        return;
-    std::fflush(stdout);
-    dup2(m_saved, 1);
-    close(m_saved);
-}
-
 } // namespace bypassctl

@@ -4,11 +4,8 @@
 
 #include <windows.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <io.h>
 
 namespace bypassctl {
 namespace {
@@ -96,25 +93,6 @@ std::tm UtcCalendar(std::time_t when)
     std::tm utc{};
     gmtime_s(&utc, &when);
     return utc;
-}
-
-StdoutToStderr::StdoutToStderr(bool active)
-{
-    if (!active)
-        return;
-    std::fflush(stdout);
-    m_saved = _dup(1);
-    if (m_saved >= 0)
-        _dup2(2, 1);
-}
-
-StdoutToStderr::~StdoutToStderr()
-{
-    if (m_saved < 0)
-        return;
-    std::fflush(stdout);
-    _dup2(m_saved, 1);
-    _close(m_saved);
 }
 
 } // namespace bypassctl

@@ -1,8 +1,10 @@
 // Windows: the service manager's and the event log's calls, gathered in one
-// table of function pointers, so that tests can provoke every error branch
-// of the service commands and of the service itself; and the one handle
-// class of the service manager's handles.
+// table of function pointers (see portio/CallTable.h), so that tests can
+// provoke every error branch of the service commands and of the service
+// itself.
 #pragma once
+
+#include "portio/Win32Api.h"
 
 #include <windows.h>
 
@@ -48,37 +50,14 @@ struct ServiceApi {
     BOOL(WINAPI* FindClose)(HANDLE);
 };
 
-// Installs api as the table the service commands call (nullptr restores the
-// real one) and answers the one it replaces.
-const ServiceApi* SetServiceApi(const ServiceApi* api);
-
 // The service type of keepalive's service: a process of its own.
 constexpr DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
 
-// The table the service code calls through: the real one unless replaced.
-const ServiceApi& ServiceCalls();
+// The table the service code calls through: the real one unless a test's.
+inline const ServiceApi& ServiceCalls() { return bypass::Calls<ServiceApi>(); }
 
-// A handle of the service manager, closed when it goes.
-class ScHandle {
-public:
-    explicit ScHandle(SC_HANDLE handle = nullptr)
-        : m_handle(handle)
-    {
-    }
-    ~ScHandle() { Reset(nullptr); }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    void Reset(SC_HANDLE handle)
-    {
-        if (m_handle)
-            ServiceCalls().CloseServiceHandle(m_handle);
-        m_handle = handle;
-    }
-    SC_HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    SC_HANDLE m_handle;
-};
+using ScHandle = bypass::ScHandle<ServiceApi>;
 
 } // namespace bypassctl
+
+template <> bypass::CallTable<bypassctl::ServiceApi>& bypass::CallTableOf<bypassctl::ServiceApi>();

@@ -26,17 +26,12 @@ const ServiceApi kReal = {
     ::FindClose,
 };
 
-const ServiceApi* g_api = nullptr;
+bypass::CallTable<ServiceApi> g_calls(kReal);
 
 } // namespace
-
-const ServiceApi& ServiceCalls() { return g_api ? *g_api : kReal; }
-
-const ServiceApi* SetServiceApi(const ServiceApi* api)
-{
-    const ServiceApi* previous = g_api;
-    g_api = api;
-    return previous;
-}
-
 } // namespace bypassctl
+
+template <> bypass::CallTable<bypassctl::ServiceApi>& bypass::CallTableOf<bypassctl::ServiceApi>()
+{
+    return bypassctl::g_calls;
+}

@@ -31,7 +31,7 @@ std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/)
 namespace {
 
 const ConsoleApi kRealConsole = {GetConsoleMode, WriteConsoleW};
-const ConsoleApi* g_console = &kRealConsole;
+bypass::CallTable<ConsoleApi> g_console(kRealConsole);
 
 // The length of text's leading part that ends on a whole UTF-8 sequence: a
 // character cut between two writes waits for the rest.
@@ -87,7 +87,7 @@ private:
             return;
         const std::wstring wide = Widen(m_pending.substr(0, static_cast<std::size_t>(whole)));
         DWORD written = 0;
-        g_console->writeConsoleW(
+        bypass::Calls<ConsoleApi>().writeConsoleW(
             m_console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         m_pending.erase(0, static_cast<std::size_t>(whole));
     }
@@ -98,20 +98,14 @@ private:
 
 } // namespace
 
-const ConsoleApi* SetConsoleApi(const ConsoleApi* api)
-{
-    const ConsoleApi* previous = g_console;
-    g_console = api ? api : &kRealConsole;
-    return previous;
-}
-
 ConsoleText::ConsoleText(std::ostream& stream, bool error)
     : m_stream(stream)
 {
     HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     // GetConsoleMode succeeds only on a console: a file or pipe keeps its bytes.
-    if (handle == INVALID_HANDLE_VALUE || !g_console->getConsoleMode(handle, &mode))
+    if (handle == INVALID_HANDLE_VALUE
+        || !bypass::Calls<ConsoleApi>().getConsoleMode(handle, &mode))
         return;
     stream.flush();
     m_console = std::make_unique<ConsoleBuffer>(handle);
@@ -142,3 +136,8 @@ std::string Narrow(const std::wstring& text)
 }
 
 } // namespace bypassctl
+
+template <> bypass::CallTable<bypassctl::ConsoleApi>& bypass::CallTableOf<bypassctl::ConsoleApi>()
+{
+    return bypassctl::g_console;
+}
