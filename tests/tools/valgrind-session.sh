@@ -7,6 +7,8 @@ ctl="$1"
 command -v valgrind >/dev/null 2>&1 || { echo "valgrind not installed: skipped"; exit 77; }
 failures=0
 log=$(mktemp)
+BYPASSCTL_LOCK_DIR=$(mktemp -d)
+export BYPASSCTL_LOCK_DIR
 
 # check ARGS...: one run under memcheck, which must exit 0.
 check()
@@ -28,6 +30,6 @@ check bypass on --json
 check status
 check bypass off
 check list --json
-rm -f "$log"
+rm -rf "$log" "$BYPASSCTL_LOCK_DIR"
 [ "$failures" = 0 ] && echo "memcheck: no errors, no leaks in the session"
 exit "$failures"
