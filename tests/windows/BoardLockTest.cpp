@@ -68,7 +68,7 @@ TEST(BoardLock, IsHadSafelyOrIsAnError)
         g_mutexName.clear();
         const LockApi* real = SetLockApi(&kFake);
         try {
-            SystemLock lock(pidFile, false);
+            SystemLock lock(pidFile, "board", false);
             EXPECT_EQ(lock.Take(std::chrono::milliseconds(0)), 0);
             lock.Release();
             EXPECT_EQ(row.error, "");

@@ -76,7 +76,7 @@ HANDLE AdminMutex(HANDLE& space, const std::string& name)
     const std::wstring full = space ? L"bypassctl\\" + wide : L"Global\\bypassctl-" + wide;
     const HANDLE mutex = g_lockApi->CreateMutexW(security.Get(), FALSE, full.c_str());
     if (!mutex)
-        Unsafe(("cannot create or open the mutex " + name).c_str(), GetLastError());
+        Unsafe(("cannot create or open the " + name + "'s mutex").c_str(), GetLastError());
     return mutex;
 }
 
@@ -86,7 +86,7 @@ HANDLE SimulatedMutex(const std::string& name)
         = L"Local\\bypassctl-simulated-" + std::wstring(name.begin(), name.end());
     const HANDLE mutex = g_lockApi->CreateMutexW(nullptr, FALSE, full.c_str());
     if (!mutex)
-        Unsafe(("cannot create or open the simulated mutex " + name).c_str(), GetLastError());
+        Unsafe(("cannot create or open the simulated " + name + "'s mutex").c_str(), GetLastError());
     return mutex;
 }
 
