@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -225,13 +226,16 @@ TEST_F(DllEndToEnd, EachHandleReadsTheConfigurationRegisterItSelected)
         "close\nclose\n");
 }
 
-// bypassctl.exe beside this host, run with args: its exit code and standard output.
+// bypassctl.exe beside this host, run with args: its exit code and standard
+// output. The output goes through a file, not a pipe: Wine may start its
+// desktop process (explorer.exe) from bypassctl, which then keeps bypassctl's
+// handles, and a pipe that never reaches its end.
 std::pair<int, std::string> Bypassctl(const std::string& args)
 {
-    std::FILE* pipe = _popen(("bypassctl.exe " + args).c_str(), "r");
-    char out[8192] = {};
-    std::fread(out, 1, sizeof out - 1, pipe);
-    return {_pclose(pipe), out};
+    const std::string out = std::string(std::getenv("TEMP")) + "\\bypassctl-e2e.out";
+    const int code = std::system(("bypassctl.exe >" + out + " " + args).c_str());
+    std::ifstream file(out, std::ios::binary);
+    return {code, std::string(std::istreambuf_iterator<char>(file), {})};
 }
 
 // bypassctl against the driver: while this host holds the board's mutex, as
