@@ -190,7 +190,8 @@ public:
 
     bool Arm() override
     {
-        return Counts(Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout))));
+        RecordCount();
+        return Call(bypassctl::Arm(m_options.action, static_cast<int>(m_options.timeout)));
     }
     bool Rearm() override;
     unsigned long long NowMs() const override { return m_clock.NowMs(); }
@@ -204,13 +205,17 @@ public:
 
 private:
     bool Call(const BoardOperation& operation);
-    // Records a count that an arming started, for a keepalive that follows.
-    bool Counts(bool armed)
+    // Records the count an arming is about to start, for a keepalive that
+    // follows. Before the arming, not after: a keepalive killed between the
+    // two would leave the record of the arming before, a whole interval
+    // older than the count the board runs, and a restart over a failing host
+    // would take that count for over and arm it again, past the fail-safe
+    // bound. Recorded first, the record is at most the arming's own
+    // milliseconds older, or it is newer and the board's count ends first.
+    void RecordCount()
     {
-        if (armed)
-            m_session.Lock().RecordCount(
-                static_cast<unsigned long long>(m_plan.timeout.hardwareSeconds) * 1000);
-        return armed;
+        m_session.Lock().RecordCount(
+            static_cast<unsigned long long>(m_plan.timeout.hardwareSeconds) * 1000);
     }
     void Expire();
     void StopOrLeave(Ending ending);
@@ -267,7 +272,8 @@ bool KeepaliveRun::Rearm()
         = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_rounds.MsLeft());
     for (;;) {
         try {
-            return Counts(Call(bypassctl::Rearm(m_options.action)));
+            RecordCount();
+            return Call(bypassctl::Rearm(m_options.action));
         } catch (const CommandError& error) {
             if (error.code != kExitBusy || std::chrono::steady_clock::now() >= expiry)
                 throw;
