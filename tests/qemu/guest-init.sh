@@ -19,6 +19,16 @@ if grep -q porttalk.ack /proc/cmdline; then
     check "with a device at 0x37 no access was refused" unrefused
     check "with a device at 0x37 no transaction failed" [ ! -s /tool.err ]
     check "with a device at 0x37 every write answers 0" grep -qx 'results: type 5003, EnableBypass 0, SetWDTTimeout_Bypass 0, DisableBypass 0, path device /dev/porttalk' /tool.out
+    # The keepalive service's way: a member of the group, no capabilities,
+    # the lock directory as tmpfiles.d makes it; then root shares its lock.
+    mkdir -p /run && mkdir -m 2770 /run/bypassctl && chgrp bypassctl /run/bypassctl
+    su -s /bin/sh member -c 'exec /bypassctl --type 5003 keepalive --timeout 30 --interval 1' >/ka.out 2>&1 &
+    sleep 4 && kill $! && wait $!
+    cat /ka.out
+    check "keepalive as a member of group bypassctl re-arms through the device and stops" \
+        grep -q '^re-armed [1-9][0-9]* times; watchdog stopped' /ka.out
+    check "root stops the watchdog under the member's board lock" sh -c \
+        '/bypassctl --type 5003 wdt stop && [ "$(stat -c %G /run/bypassctl/bypassctl.lock)" = bypassctl ]'
     poweroff -f
 fi
 

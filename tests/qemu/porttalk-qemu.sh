@@ -1,10 +1,11 @@
 #!/bin/sh
-# porttalk-qemu.sh CHECKER SOURCE_DIR WORK_DIR: boots Debian's kernel in QEMU
-# q35 (ICH9: i801 SMBus at 00:1f.3, SPD EEPROMs) with busybox, porttalk.ko and
-# the checker; fails on any FAIL line or a missing PASS. A second boot puts a
-# device at 0x37 (QEMU's i2c-ddc). Exit 77 where QEMU or the kernel is missing.
+# porttalk-qemu.sh CHECKER SOURCE_DIR WORK_DIR BYPASSCTL: boots Debian's kernel
+# in QEMU q35 (ICH9: i801 SMBus at 00:1f.3, SPD EEPROMs) with busybox,
+# porttalk.ko, the checker and bypassctl with its libraries; fails on any FAIL
+# line or a missing PASS. A second boot puts a device at 0x37 (QEMU's
+# i2c-ddc). Exit 77 where QEMU or the kernel is missing.
 set -eu
-checker=$1 src=$2 work=$3
+checker=$1 src=$2 work=$3 ctl=$4
 
 skip() { echo "SKIP: $*"; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 not installed (qemu-system-x86)"
@@ -23,6 +24,10 @@ make -s -C "$src/driver/linux" KVER="$ver" OUT="$work/kmod" >"$work/kmod.log" 2>
 
 cp "$busybox" "$root/bin/busybox" && cp "$work/kmod/porttalk.ko" "$root/"
 cp "$checker" "$root/porttalk-vm-check" && cp "$src/tests/qemu/guest-init.sh" "$root/init"
+cp "$ctl" "$root/bypassctl"
+for lib in $(ldd "$ctl" | grep -o '/[^ ]*'); do
+    mkdir -p "$root${lib%/*}" && cp -L "$lib" "$root$lib"
+done
 printf 'root:x:0:\nbypassctl:x:1000:\nusers:x:1001:\n' >"$root/etc/group"
 printf '%s\n' root:x:0:0::/:/bin/sh member:x:1000:1000::/:/bin/sh \
     outsider:x:1001:1001::/:/bin/sh >"$root/etc/passwd"
@@ -43,7 +48,7 @@ cat "$work/console.log"
 
 passes=$(grep -c '^PASS ' "$work/console.log" || true)
 failures=$(grep -c '^FAIL ' "$work/console.log" || true)
-expected=22
+expected=24
 if [ "$failures" -ne 0 ] || [ "$passes" -ne $expected ]; then
     echo "porttalk in QEMU: $passes of $expected checks passed, $failures failed"
     exit 1

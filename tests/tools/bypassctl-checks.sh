@@ -76,6 +76,8 @@ mkfifo $lock|3|$lock is not a regular file|--simulate 6 wdt arm --action bypass 
 mkfifo $pidfile|3|$pidfile is not a regular file|--simulate 6 keepalive --timeout 30
 mkfifo $pidfile|0|watchdog stopped|--simulate 7 wdt stop
 chmod 777 $BYPASSCTL_LOCK_DIR|3|$BYPASSCTL_LOCK_DIR is writable by other users|--simulate 6 bypass on
+chmod 770 $BYPASSCTL_LOCK_DIR|3|$BYPASSCTL_LOCK_DIR is writable by its group, which is not bypassctl|--simulate 6 bypass on
+ln $target $lock|3|cannot take the board lock safely: $lock is a hard link (2 names)|--simulate 6 bypass on
 -|2|--status-file $dir/none/status.json: the directory $dir/none does not exist|--simulate 6 keepalive --timeout 30 --status-file $dir/none/status.json
 ROWS
     # A planted temporary file beside the status file is not written through,
@@ -123,18 +125,33 @@ fi
 # The real boards' lock directory, made by bypassctl in a /run of its own: as
 # root (without CAP_SYS_RAWIO, so no port is opened) it is made root's 0700
 # and the command ends without port access; another user is then refused the
-# lock before the port driver.
+# lock before the port driver. Then the directory as the package makes it,
+# shared with group bypassctl (one of the test's own where the machine has
+# none): a member takes the lock, root takes the member's file, and a user
+# outside the group is refused.
 if [ -z "$runner" ] && [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
-    nobody="setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all --bounding-set=-all --"
     made=$(unshare -m sh -c 'mount -t tmpfs -o mode=755 tmpfs /run || exit
-        setpriv --inh-caps=-sys_rawio --bounding-set=-sys_rawio -- "$1" --type 1 status; echo "exit $?"
+        user="setpriv --reuid=65534 --regid=65534 --inh-caps=-all --bounding-set=-all"
+        root="setpriv --inh-caps=-sys_rawio --bounding-set=-sys_rawio --"
+        $root "$1" --type 1 status; echo "exit $?"
         stat -c "%a %U %F" /run/bypassctl /run/bypassctl/bypassctl.lock
-        $2 "$1" --type 1 status; echo "exit $?"' sh "$ctl" "$nobody" 2>&1)
+        $user --clear-groups -- "$1" --type 1 status; echo "exit $?"
+        if ! getent group bypassctl >/dev/null; then
+            { grep -v "^bypassctl:" /etc/group; echo "bypassctl:x:64999:"; } >/run/group
+            mount --bind /run/group /etc/group
+        fi
+        rm -r /run/bypassctl && mkdir -m 2770 /run/bypassctl && chgrp bypassctl /run/bypassctl
+        $user --groups="$(getent group bypassctl | cut -d: -f3)" -- "$1" --type 1 status; echo "exit $?"
+        stat -c "member: %a %G %F" /run/bypassctl/bypassctl.lock
+        $root "$1" --type 1 status; echo "exit $?"
+        $user --clear-groups -- "$1" --type 1 status; echo "exit $?"' sh "$ctl" 2>&1)
     for want in "no port access: neither /dev/porttalk" "700 root directory" "600 root regular file" \
-        "cannot take the board lock safely: /run/bypassctl belongs to uid 0"; do
+        "cannot take the board lock safely: /run/bypassctl/bypassctl.lock: Permission denied" \
+        "member: 660 bypassctl regular file"; do
         printf '%s' "$made" | grep -qF -- "$want" || made="$made (no \"$want\")"
     done
-    if [ "$(printf '%s\n' "$made" | grep -c '^exit 3$')" != 2 ] || [ "${made%\)}" != "$made" ]; then
+    if [ "$(printf '%s\n' "$made" | grep -c '^exit 3$')" != 5 ] \
+        || [ "$(printf '%s\n' "$made" | grep -c '^bypassctl: no port access')" != 3 ] || [ "${made%\)}" != "$made" ]; then
         echo "FAILED: /run/bypassctl made as: $made"
         failures=$((failures + 1))
     fi

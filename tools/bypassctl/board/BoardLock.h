@@ -2,7 +2,8 @@
 // selects a logical device and then writes its registers through the same
 // two ports: two processes interleaving theirs would write one device's
 // values into the other's. Each board operation therefore runs under a
-// system-wide lock: a lock file in /run/bypassctl (root's alone) on Linux,
+// system-wide lock: a lock file in /run/bypassctl (root's, shared with the
+// port group bypassctl, whose user runs the keepalive service) on Linux,
 // the named mutex "Global\bypassctl-board" on Windows. The holder writes its
 // process id into the file "bypassctl.lock" (Windows: in %ProgramData%), so
 // that a process that waited in vain can name it. A lock file that is not

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,20 +16,63 @@ namespace {
 // A pid file is a line; more than a few dozen bytes is not one.
 constexpr off_t kPidFileLimit = 64;
 
+// The group of /dev/porttalk. Its members drive the boards' ports through
+// the device anyway, so a directory they may write into is still one to keep
+// the board's locks in.
+constexpr char kPortGroup[] = "bypassctl";
+
+// Where a lock file lives: a directory of root's or this user's, and whether
+// it is shared with the port group.
+struct LockDirectory {
+    std::string problem;
+    bool shared = false;
+    gid_t group = 0;
+};
+
+bool IsPortGroup(gid_t gid)
+{
+    struct group entry;
+    struct group* found = nullptr;
+    char buffer[4096];
+    return getgrnam_r(kPortGroup, &entry, buffer, sizeof buffer, &found) == 0 && found
+        && found->gr_gid == gid;
+}
+
 std::string Owners(const struct stat& info)
 {
-    return "belongs to uid " + std::to_string(info.st_uid) + ", not to this user (uid "
+    return "belongs to uid " + std::to_string(info.st_uid) + ", neither root nor this user (uid "
         + std::to_string(geteuid()) + ")";
 }
 
+bool TrustedOwner(uid_t uid) { return uid == geteuid() || uid == 0; }
+
 // What is wrong with a file opened as ours: anything but a regular file
-// (a FIFO, a device), or another user's file.
-std::string NotOwnFile(const std::string& path, const struct stat& info)
+// (a FIFO, a device), a second name of a file elsewhere (a hard link to
+// /etc/shadow), a file anyone may write, or one of another user, unless
+// the directory is shared with the port group and the file is the group's.
+std::string FileProblem(const std::string& path, const struct stat& info, const LockDirectory& dir)
 {
     if (!S_ISREG(info.st_mode))
         return path + " is not a regular file";
-    if (info.st_uid != geteuid())
+    if (info.st_nlink != 1)
+        return path + " is a hard link (" + std::to_string(info.st_nlink) + " names)";
+    if (info.st_mode & S_IWOTH)
+        return path + " is writable by other users";
+    if (!TrustedOwner(info.st_uid) && !(dir.shared && info.st_gid == dir.group))
         return path + " " + Owners(info);
+    return "";
+}
+
+// A file this process made or owns in a shared directory is the group's,
+// 0660 whatever the umask, so that root and the service user both open it.
+std::string ShareFile(
+    const std::string& path, int fd, const struct stat& info, const LockDirectory& dir)
+{
+    if (!dir.shared || info.st_uid != geteuid())
+        return "";
+    if ((info.st_gid != dir.group && fchown(fd, static_cast<uid_t>(-1), dir.group) != 0)
+        || ((info.st_mode & 07777) != 0660 && fchmod(fd, 0660) != 0))
+        return "cannot share " + path + " with group " + kPortGroup + ": " + std::strerror(errno);
     return "";
 }
 
@@ -39,21 +83,30 @@ std::string OpenFailure(const std::string& path, int error)
     return path + ": " + std::strerror(error);
 }
 
-// Made 0700 when missing; an existing one is looked at, not followed.
-std::string OwnDirectoryProblem(const std::string& directory)
+// Made 0700 when missing; an existing one is looked at, not followed. It is
+// root's or this user's, no other may write into it, and its group only
+// when that is the port group.
+LockDirectory CheckLockDirectory(const std::string& directory)
 {
-    if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST)
-        return "cannot make " + directory + ": " + std::strerror(errno);
+    LockDirectory dir;
     struct stat info;
-    if (lstat(directory.c_str(), &info) != 0)
-        return directory + ": " + std::strerror(errno);
-    if (!S_ISDIR(info.st_mode))
-        return directory + " is not a directory";
-    if (info.st_uid != geteuid())
-        return directory + " " + Owners(info);
-    if (info.st_mode & (S_IWGRP | S_IWOTH))
-        return directory + " is writable by other users";
-    return "";
+    if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST)
+        dir.problem = "cannot make " + directory + ": " + std::strerror(errno);
+    else if (lstat(directory.c_str(), &info) != 0)
+        dir.problem = directory + ": " + std::strerror(errno);
+    else if (!S_ISDIR(info.st_mode))
+        dir.problem = directory + " is not a directory";
+    else if (!TrustedOwner(info.st_uid))
+        dir.problem = directory + " " + Owners(info);
+    else if (info.st_mode & S_IWOTH)
+        dir.problem = directory + " is writable by other users";
+    else if ((info.st_mode & S_IWGRP) && !IsPortGroup(info.st_gid))
+        dir.problem = directory + " is writable by its group, which is not " + kPortGroup;
+    else {
+        dir.shared = info.st_mode & S_IWGRP;
+        dir.group = info.st_gid;
+    }
+    return dir;
 }
 
 std::string DirectoryOf(const std::string& path)
@@ -83,16 +136,20 @@ std::FILE* OpenFile(const std::string& path, const char* mode)
 
 int OpenOwnFile(const std::string& path, std::string& problem)
 {
-    problem = OwnDirectoryProblem(DirectoryOf(path));
+    const LockDirectory dir = CheckLockDirectory(DirectoryOf(path));
+    problem = dir.problem;
     if (!problem.empty())
         return -1;
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+        dir.shared ? 0660 : 0600);
     if (fd < 0) {
         problem = OpenFailure(path, errno);
         return -1;
     }
     struct stat info;
-    problem = fstat(fd, &info) != 0 ? OpenFailure(path, errno) : NotOwnFile(path, info);
+    problem = fstat(fd, &info) != 0 ? OpenFailure(path, errno) : FileProblem(path, info, dir);
+    if (problem.empty())
+        problem = ShareFile(path, fd, info, dir);
     if (problem.empty())
         return fd;
     close(fd);
