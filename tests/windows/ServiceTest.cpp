@@ -161,7 +161,7 @@ TEST(Service, EachAnswerOfTheServiceManagerEndsAsItShould)
         // keepalive's refusal reaches the event log and the service's exit code
         {{"service", "run", "--simulate", "6", "--timeout", "9", "--interval", "9"}, {}, 2, "",
             "Dispatcher\nState 2 0 0\nEvent 1 bypassctl: interval 9 s must be at least 1 s and "
-            "shorter than the timeout of 9 s\nState 1 1066 2\n"},
+            "shorter than the timeout of 9 s\nState 1 0 2\n"},
         // the check fails until the watchdog expires: no failure to restart the service for
         {{"service", "run", "--simulate", "6", "--timeout", "4", "--interval", "2", "--pidfile",
              "Z:\\no.pid"},
