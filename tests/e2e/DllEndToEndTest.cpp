@@ -238,6 +238,47 @@ std::pair<int, std::string> Bypassctl(const std::string& args)
     return {code, std::string(std::istreambuf_iterator<char>(file), {})};
 }
 
+// keepalive killed after it armed, and started again over a failing check,
+// as a service manager restarts it: the board keeps counting in the
+// driver's world, so the second must not arm again (no write of the counter
+// register 0xF6) and ends in the expiry (exit 7) no later than what the
+// hardware counts + one interval + 1 s after the first one's last arming.
+TEST_F(DllEndToEnd, KeepaliveStartedAgainOverAFailingCheckLeavesTheCountRunning)
+{
+    const std::string data = std::getenv("ProgramData");
+    const std::string count = data + "\\bypassctl-keepalive.count", pidFile = data + "\\host.pid";
+    const std::string keepalive
+        = "--type 6 keepalive --timeout 10 --interval 1 --pidfile " + pidFile;
+    std::string line = "bypassctl.exe " + keepalive;
+    std::remove(count.c_str());
+    std::ofstream(pidFile) << GetCurrentProcessId() << '\n';
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION first{};
+    ASSERT_TRUE(CreateProcessA(
+        nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &first));
+    for (int i = 0; i < 600 && !std::ifstream(count); ++i)
+        Sleep(100);
+    Sleep(1500); // a re-arm, recorded in the count file
+    TerminateProcess(first.hProcess, 9);
+    WaitForSingleObject(first.hProcess, INFINITE);
+    CloseHandle(first.hProcess);
+    CloseHandle(first.hThread);
+    unsigned long long armedMs = 0, hardwareMs = 0;
+    std::ifstream(count) >> armedMs >> hardwareMs;
+    EXPECT_NE(sim.Trace().find("out8 4E F6"), std::string::npos) << "the first did not arm";
+    AwaitAllClosed();
+    sim.Reset();
+    std::remove(pidFile.c_str());
+    const auto second = Bypassctl(keepalive + " 2>&1");
+    const unsigned long long sinceArmedMs = GetTickCount64() - armedMs;
+    EXPECT_EQ(second.first, 7) << second.second;
+    EXPECT_EQ(sim.Trace().find("out8 4E F6"), std::string::npos) << second.second;
+    EXPECT_EQ(hardwareMs, 10000u);
+    EXPECT_GE(sinceArmedMs, hardwareMs);
+    EXPECT_LE(sinceArmedMs, hardwareMs + 1000 + 1000);
+}
+
 // bypassctl against the driver: while this host holds the board's mutex, as
 // a bypassctl at work would, it waits, names the holder and touches nothing.
 // Then the library finds the SMBus controller at 0xE000, where the driver,

@@ -94,7 +94,13 @@ void UseApplianceOf(const Options& options)
     const char* variable = std::getenv("BYPASSTOOL_APPLIANCE");
     const std::string path = options.appliance.empty() && variable ? variable : options.appliance;
     if (!path.empty() || variable)
-        ConnectAppliance(path);
+        try {
+            ConnectAppliance(path);
+        } catch (const ApplianceSocketError& error) {
+            throw CommandError{
+                error.kind == ApplianceSocketError::Kind::Silent ? kExitNoPortAccess : kExitUsage,
+                error.message};
+        }
 }
 
 // --type skips identification, not the board's product: a board that

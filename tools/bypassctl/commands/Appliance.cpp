@@ -221,11 +221,16 @@ void RunAppliance(Context& context)
     const std::string product = ReportedProduct();
     const std::string path = options.socket.empty() ? DefaultSocket() : options.socket;
     VirtualAppliance appliance(*board.simulator, product, context.console, options.json);
-    ServeApplianceSocket(path, appliance, [&] {
-        appliance.Log(
-            {{"event", "serving"}, {"socket", path}, {"type", type}, {"product", product}},
-            "serving board type " + std::to_string(type) + " (\"" + product + "\") on " + path);
-    });
+    try {
+        ServeApplianceSocket(path, appliance, [&] {
+            appliance.Log(
+                {{"event", "serving"}, {"socket", path}, {"type", type}, {"product", product}},
+                "serving board type " + std::to_string(type) + " (\"" + product + "\") on " + path);
+        });
+    } catch (const ApplianceSocketError& error) {
+        throw CommandError{
+            error.kind == ApplianceSocketError::Kind::Busy ? kExitBusy : kExitUsage, error.message};
+    }
     appliance.Log({{"event", "stopped"}, {"restarts", board.simulator->State().restarts}},
         "stopped; the socket is removed");
     context.report.Set("socket", path);

@@ -24,15 +24,28 @@ public:
         = 0;
 };
 
+// Why a socket cannot be served or used; the command that asked decides
+// what that means for its exit.
+struct ApplianceSocketError {
+    enum class Kind {
+        Unusable, // the path cannot be a socket here, or the system has none
+        Busy,     // another appliance serves the path
+        Silent,   // no appliance answers at the path
+    };
+    Kind kind;
+    std::string message;
+};
+
 // Serves service on a Unix socket at path, mode 0600, until SIGINT or
 // SIGTERM, then removes the socket. ready runs once the socket listens.
-// Ends with exit 6 when another appliance answers at path, exit 2 when path
-// is something else or cannot be made (and on Windows).
+// Throws ApplianceSocketError: Busy when another appliance answers at path,
+// Unusable when path is something else or cannot be made (and on Windows).
 void ServeApplianceSocket(
     const std::string& path, ApplianceService& service, const std::function<void()>& ready);
 
 // Makes the library use the appliance at path, after asking it for its
-// board: exit 3 when it does not answer (exit 2 on Windows).
+// board. Throws ApplianceSocketError: Silent when it does not answer
+// (Unusable on Windows).
 void ConnectAppliance(const std::string& path);
 
 } // namespace bypassctl

@@ -1,7 +1,5 @@
 #include "platform/ApplianceSocket.h"
 
-#include "cli/Command.h"
-
 #include "portio/Appliance.h"
 #include "portio/PortTalkClient.h"
 #include "porttalk/PortTalkSocket.h"
@@ -32,7 +30,7 @@ sockaddr_un SocketAddress(const std::string& path)
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path)
-        throw CommandError{kExitUsage,
+        throw ApplianceSocketError{ApplianceSocketError::Kind::Unusable,
             "'" + path + "' cannot name a Unix socket (1 to "
                 + std::to_string(sizeof address.sun_path - 1) + " bytes)"};
     std::memcpy(address.sun_path, path.c_str(), path.size());
@@ -57,10 +55,11 @@ void ClaimPath(const std::string& path, const sockaddr_un& address)
     if (lstat(path.c_str(), &info) != 0)
         return;
     if (!S_ISSOCK(info.st_mode))
-        throw CommandError{
-            kExitUsage, path + " exists and is not a socket; choose another --socket"};
+        throw ApplianceSocketError{ApplianceSocketError::Kind::Unusable,
+            path + " exists and is not a socket; choose another --socket"};
     if (Answers(address))
-        throw CommandError{kExitBusy, "another appliance serves " + path};
+        throw ApplianceSocketError{
+            ApplianceSocketError::Kind::Busy, "another appliance serves " + path};
     unlink(path.c_str());
 }
 
@@ -77,7 +76,7 @@ int Listen(const std::string& path)
     if (!bound || chmod(path.c_str(), 0600) != 0 || listen(fd, 16) != 0) {
         const std::string why = ErrnoText("cannot serve " + path);
         close(fd);
-        throw CommandError{kExitUsage, why};
+        throw ApplianceSocketError{ApplianceSocketError::Kind::Unusable, why};
     }
     return fd;
 }
@@ -226,7 +225,7 @@ void ConnectAppliance(const std::string& path)
 {
     std::string product, why;
     if (!bypass::QueryApplianceProduct(path, product, why))
-        throw CommandError{kExitNoPortAccess,
+        throw ApplianceSocketError{ApplianceSocketError::Kind::Silent,
             "no port access: the virtual appliance at " + path + " does not answer (" + why
                 + "); start one with bypassctl appliance --simulate TYPE"};
     bypass::UseAppliance(path);

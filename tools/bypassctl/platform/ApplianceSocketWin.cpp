@@ -1,7 +1,5 @@
 #include "platform/ApplianceSocket.h"
 
-#include "cli/Command.h"
-
 namespace bypassctl {
 namespace {
 
@@ -12,9 +10,12 @@ const char kNotHere[] = "the virtual appliance is not available on Windows: it s
 
 void ServeApplianceSocket(const std::string&, ApplianceService&, const std::function<void()>&)
 {
-    throw CommandError{kExitUsage, kNotHere};
+    throw ApplianceSocketError{ApplianceSocketError::Kind::Unusable, kNotHere};
 }
 
-void ConnectAppliance(const std::string&) { throw CommandError{kExitUsage, kNotHere}; }
+void ConnectAppliance(const std::string&)
+{
+    throw ApplianceSocketError{ApplianceSocketError::Kind::Unusable, kNotHere};
+}
 
 } // namespace bypassctl

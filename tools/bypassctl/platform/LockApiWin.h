@@ -1,6 +1,9 @@
 // Windows: the calls that make the board lock's mutex, in a table of
-// function pointers, so that tests can refuse each of them.
+// function pointers (see portio/CallTable.h), so that tests can refuse each
+// of them.
 #pragma once
+
+#include "portio/CallTable.h"
 
 #include <windows.h>
 
@@ -16,8 +19,6 @@ struct LockApi {
     BOOLEAN(WINAPI* ClosePrivateNamespace)(HANDLE, ULONG);
 };
 
-// Installs api as the table the lock calls (nullptr restores the real one)
-// and answers the one it replaces.
-const LockApi* SetLockApi(const LockApi* api);
-
 } // namespace bypassctl
+
+template <> bypass::CallTable<bypassctl::LockApi>& bypass::CallTableOf<bypassctl::LockApi>();

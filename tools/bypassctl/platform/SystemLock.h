@@ -2,8 +2,8 @@
 // mutex NAME in the private namespace "bypassctl" that only administrators
 // can open ("Local\bypassctl-simulated-NAME" for simulated boards). The
 // system lets it go when its holder ends, however it ends. A lock that
-// cannot be had safely is an error, never no lock: on Windows the
-// constructor throws CommandError (exit 3) then. The holder writes its
+// cannot be had safely is an error, never no lock: Take refuses it and
+// Problem() says why, on both systems alike. The holder writes its
 // process id into the lock file, so that a process that waited in vain can
 // name it. The board lock keeps a second bypassctl off the board while one
 // runs a board operation; the keepalive lock makes one keepalive the
@@ -28,8 +28,9 @@ public:
     // the lock cannot be had: Problem() says why).
     long Take(std::chrono::milliseconds wait);
     void Release();
-    // Why the lock cannot be had safely (its file is a link, a FIFO or
-    // another user's); empty when it can.
+    // Why the lock cannot be had safely (Linux: its file is a link, a FIFO
+    // or another user's; Windows: its namespace or mutex was refused);
+    // empty when it can.
     const std::string& Problem() const { return m_problem; }
 
 private:
