@@ -146,7 +146,6 @@ const Row kRows[] = {
         {{"/boards/7/tool", "C_G41_BypassTool_MS"}, {"/boards/7/description", "G41-MS(微星)平台"},
             {"/boards/1/model", "没有BYPASS"}, {"/boards/0/tool", nullptr},
             {"/boards/8/extra1", 3}}},
-    {{"list"}, 0, "H61-LANXUS(联智通达)平台", {}},
     {{"identify", "--simulate", "MS-96C4"}, 0, "C_945GC_BypassTool_MS",
         {{"/product", "MS-96C4"}, {"/type", 5}, {"/simulated", true}}},
     {{"keepalive", "--help"}, 0, "Exit codes: 0 done; 2 bad usage", {}},
@@ -158,7 +157,6 @@ const Row kRows[] = {
     // With a board, a timed command's help gives its timeouts.
     {{"keepalive", "--help", "--simulate", "4"}, 0, "board type 4 (D525-NEXCOM): 1 to 64 seconds;",
         {}},
-    {{"list", "--simulate", "12"}, 2, "cannot simulate unknown board type 12", {}},
     {{"status", "foo", "--simulate", "6", "bar"}, 2, "unexpected arguments: foo bar", {}},
     // Refused before any port access.
     {{"--simulate", "6"}, 2, "A subcommand is required", {}},
@@ -510,15 +508,12 @@ TEST(Bypassctl, KeepaliveLetsTheWatchdogExpireOnlyWhenTheHealthChecksFail)
     const Outcome bypass = Ctl(args, &bypassStop, "no-such-dir", &bypassLog);
     const Json bypassReport = Json::parse(bypass.out);
     EXPECT_EQ(bypass.code, kExitExpired) << bypass.text;
-    EXPECT_EQ(bypassStop.waits.size(), 6u);
     EXPECT_EQ(bypassLog.alive, 6);
     EXPECT_EQ(Count(bypass.trace, "out8 4E F6\nout8 4F 09\n"), 3u) << bypass.trace;
     EXPECT_EQ(bypassReport["board_state"]["relays"], Json::array({"bypass", "bypass"}));
-    EXPECT_EQ(bypassReport["rearms"], 2);
     EXPECT_EQ(bypassReport["rounds"], 6);
     EXPECT_EQ(bypassReport["failed_rounds"], 4);
     EXPECT_EQ(bypassReport["watchdog"], "expired");
-    EXPECT_EQ(bypassLog.Priorities(), "5 R 4 3 5 4 3 4 4 3");
     EXPECT_NE(bypassLog.lines[2].find(pidFile), std::string::npos);
     EXPECT_NE(bypassLog.lines[4].find("armed again with the full 9 s"), std::string::npos);
     EXPECT_EQ(ReadJson(status)["state"], "expired");
