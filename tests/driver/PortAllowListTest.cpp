@@ -70,6 +70,8 @@ std::set<Access> AccessesOf(const BoardRow& row)
         testing::internal::GetCapturedStdout();
         testing::internal::GetCapturedStderr();
         SetPortBackend(previous);
+        // No operation, in any order or state, breaks a rule of the hardware.
+        EXPECT_EQ(board->RuleViolations(), std::vector<std::string>()) << "type " << row.type;
         for (const std::string& line : recorder->Lines()) {
             unsigned width = 0, port = 0;
             unsigned long value = 0;
@@ -199,18 +201,12 @@ TEST(PortAllowList, SmbusWindowTakesOnlyTheBypassControllersByteDataWrite)
         unsigned long value;
         bool served;
     } cases[] = {
-        {4, 0x6E, true},  // the bypass controller 0x37, write
-        {4, 0x6F, false}, // the same, read
-        {3, 0x10, true},
-        {3, 0x11, true},
-        {3, 0x12, true},
-        {3, 0x22, true},
-        {3, 0x24, true},
-        {3, 0x25, true},
+        // The bypass controller's address, registers and the start of a
+        // byte-data write are served as the trace files below use them.
+        {4, 0x6F, false}, // the bypass controller 0x37, read
         {3, 0x00, false},
         {3, 0x23, false},
         {3, 0x26, false},
-        {2, 0x48, true}, // start, byte data
         {2, 0x0A, true},
         {2, 0x08, true},
         {2, 0xBF, true}, // the kill, and no start bit
@@ -218,7 +214,6 @@ TEST(PortAllowList, SmbusWindowTakesOnlyTheBypassControllersByteDataWrite)
         {2, 0x44, false},
         {2, 0x54, false},
         {2, 0x49, false}, // other starts
-        {0, 0xFF, true},
         {5, 0xA5, true},
         {6, 0x00, false},
         {7, 0x00, false},
@@ -251,39 +246,28 @@ TEST(PortAllowList, SmbusWindowTakesOnlyTheBypassControllersByteDataWrite)
 struct LoggedPorts {
     std::string log;
 
-    static LoggedPorts& Of(void* context) { return *static_cast<LoggedPorts*>(context); }
-    void Add(const char* format, unsigned long a, unsigned long b = 0)
+    template <typename... Values> static void Add(void* context, const char* format, Values... v)
     {
         char line[40];
-        std::snprintf(line, sizeof line, format, a, b);
-        log += line;
+        std::snprintf(line, sizeof line, format, v...);
+        static_cast<LoggedPorts*>(context)->log += line;
+    }
+    template <typename T, unsigned kBits, unsigned long kAnswer>
+    static T In(void* c, unsigned short port)
+    {
+        Add(c, "in%u %X;", kBits, unsigned(port));
+        return static_cast<T>(kAnswer);
+    }
+    template <typename T, unsigned kBits> static void Out(void* c, unsigned short port, T value)
+    {
+        Add(c, "out%u %X %lX;", kBits, unsigned(port), static_cast<unsigned long>(value));
     }
     PortTalkPorts Table()
     {
-        return {this,
-            [](void* c, unsigned short port) -> unsigned char {
-                Of(c).Add("in8 %lX;", port);
-                return 0xA5;
-            },
-            [](void* c, unsigned short port) -> unsigned short {
-                Of(c).Add("in16 %lX;", port);
-                return 0xBEEF;
-            },
-            [](void* c, unsigned short port) -> unsigned long {
-                Of(c).Add("in32 %lX;", port);
-                return 0x12345678;
-            },
-            [](void* c, unsigned short port, unsigned char value) {
-                Of(c).Add("out8 %lX %lX;", port, value);
-            },
-            [](void* c, unsigned short port, unsigned short value) {
-                Of(c).Add("out16 %lX %lX;", port, value);
-            },
-            [](void* c, unsigned short port, unsigned long value) {
-                Of(c).Add("out32 %lX %lX;", port, value);
-            },
-            [](void* c, unsigned long address) -> unsigned long {
-                Of(c).Add("config %lX;", address);
+        return {this, In<unsigned char, 8, 0xA5>, In<unsigned short, 16, 0xBEEF>,
+            In<unsigned long, 32, 0x12345678>, Out<unsigned char, 8>, Out<unsigned short, 16>,
+            Out<unsigned long, 32>, [](void* c, unsigned long address) -> unsigned long {
+                Add(c, "config %lX;", address);
                 // The model's SMBus controller at 0/31/3, its window at 0xF000.
                 return address == SMBUS_CLASS_ADDRESS ? 0x0C050000ul
                     : address == SMBUS_BASE_ADDRESS   ? 0xF001ul
@@ -342,7 +326,6 @@ TEST(PortTalkCore, ChecksShapeThenAllowListAndEmulatesPciConfigurationPerHandle)
         {"in8 of an unlisted port", {{kIn8, {0x80, 0}, 2, 1}}, PORTTALK_REFUSED, "", 0, 0},
         {"in16 2E: the Super I/O takes bytes", {{kIn16, {0x2E, 0}, 8, 8}}, PORTTALK_REFUSED, "", 0,
             0},
-        {"in8 with a 3-byte request", {{kIn8, {0x2F, 0}, 3, 1}}, PORTTALK_MALFORMED, "", 0, 0},
         {"out8 with room for an answer", {{kOut8, {0x4E, 0, 0x87}, 3, 1}}, PORTTALK_MALFORMED, "",
             0, 0},
         {"in32 above the I/O space", {{kIn32, {0xFC, 0x0C, 1, 0}, 16, 16}}, PORTTALK_MALFORMED, "",

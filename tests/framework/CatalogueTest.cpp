@@ -1,42 +1,33 @@
 // The exported catalogue as hosts read it: the bytes of every row, the
 // lookup by type, and the identification of the board by its product name.
-#include "platform/TextConv.h"
 #include "framework/BaseboardQuery.h"
 #include "framework/BypassInfo.h"
+#include "platform/TextConv.h"
+#include "support/TraceFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
-struct Row {
-    int type;
-    const char* product;
-    const char* description; // UTF-8, as people read it
-    const char* label;
-    int extra1;
-    int extra2;
-};
-
-const Row kExpected[BYPASS_INFO_ROWS] = {
-    {-1, "BY_MAINBOARD", "智能选择BYPASS", "智能选择BYPASS", 8, 0},
-    {0, "NULL", "没有BYPASS", "没有BYPASS", 1, 0},
-    {1, "i845GV-W83627HF", "1045平台", "A1", 1, 1},
-    {2, "", "Q35平台", "Q35", 2, 2},
-    {3, "MS-9641", "945GM-MS(微星)平台", "A2/A3", 2, 2},
-    {4, "nexcom-1130", "D525-NEXCOM(新汉)平台", "B2", 2, 1},
-    {5, "MS-96C4", "945GC-MS(微星)平台", "A4", 1, 1},
-    {6, "MS-96E3", "G41-MS(微星)平台", "B3/B4", 2, 2},
-    {7, "NSA3110", "G41-NEXCOM(新汉)平台", "A5", 3, 3},
-    {8, "Eaglelake", "G41-NEXCOM2(新汉)平台", "A6", 2, 2},
-    {9, "MS-S0391", "H61-MS(微星)平台", "C1", 2, 2},
-    {10, "LX-H61NS", "H61-LANXUS(联智通达)平台", "C2", 2, 2},
-    {11, "LX-BI224", "D525-LANXUS(联智通达)平台", "C3", 2, 1},
-    {5003, "", "G41-LS(立华)平台", "G41-LS", 2, 2},
-    {5002, "MS-96D9", "D525-MS(微星)平台", "B1", 2, 1},
-    {5001, "Luna Pier CRB", "D525-LW(立华)平台", "D525-LW", 2, 2},
-};
+// The rows a host reads, in order: type, product, description and label
+// (UTF-8, as people read them), extra1, extra2; tab-separated.
+std::vector<std::vector<std::string>> ExpectedRows()
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(bypass::test::ReadText(BYPASS_TEST_DIR "/framework/catalogue.txt"));
+    for (std::string line; std::getline(lines, line);)
+        if (line[0] != '#') {
+            std::istringstream fields(line);
+            rows.emplace_back();
+            for (std::string field; std::getline(fields, field, '\t');)
+                rows.back().push_back(field);
+        }
+    return rows;
+}
 
 // The text of a field as UTF-8; the bytes after the text must all be zero,
 // and the UTF-8 form the catalogue carries must be what a GBK converter
@@ -55,18 +46,18 @@ std::string TextOf(const char (&field)[64])
 TEST(Catalogue, HoldsItsRowsWithGbkTextAndZeroPadding)
 {
     EXPECT_EQ(g_bypass_info_count, BYPASS_INFO_ROWS);
+    const auto expected = ExpectedRows();
+    ASSERT_EQ(expected.size(), std::size_t(BYPASS_INFO_ROWS));
     for (int i = 0; i < BYPASS_INFO_ROWS; ++i) {
         const bypass_info& row = g_bypass_info_array[i];
-        const Row& want = kExpected[i];
-        EXPECT_EQ(row.type, want.type) << "row " << i;
-        EXPECT_EQ(TextOf(row.board_name), want.product) << "row " << i;
-        EXPECT_EQ(TextOf(row.description), want.description) << "row " << i;
-        EXPECT_EQ(TextOf(row.model_label), want.label) << "row " << i;
-        EXPECT_EQ(row.extra1, want.extra1) << "row " << i;
-        EXPECT_EQ(row.extra2, want.extra2) << "row " << i;
+        const std::vector<std::string>& want = expected[i];
+        const std::vector<std::string> got
+            = {std::to_string(row.type), TextOf(row.board_name), TextOf(row.description),
+                TextOf(row.model_label), std::to_string(row.extra1), std::to_string(row.extra2)};
+        EXPECT_EQ(got, want) << "row " << i;
         // A host that lowers the count shortens only the search by name.
         g_bypass_info_count = 3;
-        EXPECT_EQ(find_bypass_info(want.type), &row);
+        EXPECT_EQ(find_bypass_info(row.type), &row);
         g_bypass_info_count = BYPASS_INFO_ROWS;
     }
     // GBK, not UTF-8: "平台" is C6BD CCA8.

@@ -7,6 +7,10 @@ using namespace testing::internal; // CaptureStdout, CaptureStderr and their res
 
 class SmbusHost : public bypass::test::TraceTest {
 protected:
+    static std::string Expected(const char* name)
+    {
+        return bypass::test::ReadText(std::string(BYPASS_TEST_DIR "/boards/smbus/") + name);
+    }
     // count more reads of the status register at 0xF000 answer value.
     void RepeatStatus(std::uint8_t value, int count)
     {
@@ -32,24 +36,7 @@ TEST_F(SmbusHost, WaitAcknowledgesDoneBitsAndReportsDeviceErrors)
     for (int error = 0; error < 3; ++error)
         EXPECT_EQ(smbus_wait_complete(0xF000), -1);
     EXPECT_EQ(GetCapturedStderr(), "SMBus Error = 44\nSMBus Error = 8\nSMBus Error = 10\n");
-    EXPECT_TRACE(R"(
-        sleep 50
-        in8 F000 -> 01
-        sleep 50
-        in8 F000 -> 02
-        in8 F000 -> 02  # done bits left: a fresh read is written back
-        in8 F000 -> 42
-        out8 F000 42
-        sleep 50
-        in8 F000 -> 00
-        in8 F000 -> 40  # nothing left to clear
-        sleep 50
-        in8 F000 -> 44
-        sleep 50
-        in8 F000 -> 08
-        sleep 50
-        in8 F000 -> 10
-    )");
+    EXPECT_TRACE(Expected("wait-acknowledges.trace"));
 }
 
 TEST_F(SmbusHost, StatusThatNeverClearsStopsTheWriteAfterAThousandUnsettledPasses)
@@ -67,20 +54,7 @@ TEST_F(SmbusHost, StatusThatNeverClearsStopsTheWriteAfterAThousandUnsettledPasse
     CaptureStdout();
     ports.SetValue(0xF000, 0x84);
     EXPECT_EQ(smbus_write_byte(0xF000, 0x37, 0x12, 0x07), -1);
-    EXPECT_TRACE(R"(
-        out8 F000 FF
-        sleep 50
-        in8 F000 -> 84
-        in8 F000 -> 84
-        out8 F000 04    # the pending bits, then the whole byte read
-        sleep 50
-        in8 F000 -> 84
-        repeat 1000
-          out8 F000 84
-          sleep 50
-          in8 F000 -> 84
-        end             # and nothing is sent
-    )");
+    EXPECT_TRACE(Expected("write-stops-unsettled.trace"));
     EXPECT_EQ(GetCapturedStdout(), "temp = 84 timeout = 3e9\nTemp = 84\n");
 }
 
@@ -96,19 +70,7 @@ TEST_F(SmbusHost, WaitKillsATransactionStillBusyAfterAThousandPasses)
     ports.Script(0xF000, {0x00});
     ports.Script(0xF002, {0x48, 0x4B});
     EXPECT_EQ(smbus_wait_complete(0xF000), -1);
-    EXPECT_TRACE(R"(
-        repeat 1000
-          sleep 50
-          in8 F000 -> 01
-        end
-        sleep 50
-        in8 F000 -> 00  # too late
-        in8 F002 -> 48
-        out8 F002 4A    # kill bit set
-        sleep 50
-        in8 F002 -> 4B
-        out8 F002 49    # and cleared
-    )");
+    EXPECT_TRACE(Expected("wait-kills.trace"));
     EXPECT_EQ(GetCapturedStderr(), "SMBus Timeout!\n");
 }
 
