@@ -4,6 +4,7 @@
 // lives in the administrators' namespace where there is one, and under the
 // global name where the system has none (Wine 8).
 #include "platform/LockApiWin.h"
+#include "platform/Process.h"
 #include "platform/SystemLock.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,17 @@ TEST(BoardLock, IsHadSafelyOrIsAnError)
         EXPECT_EQ(g_mutexName, row.mutex);
     }
     std::remove(pidFile.c_str());
+}
+
+// A service's environment may name another folder (Wine's service manager
+// gives C:\users\Public): the service and a console bypassctl must still
+// meet at one lock and one keepalive file.
+TEST(BoardLock, SystemDirectoryIsTheProgramDataFolderWhateverTheEnvironment)
+{
+    const std::string saved = std::getenv("ProgramData");
+    _putenv_s("ProgramData", "C:\\users\\Public");
+    EXPECT_EQ(SystemLockDirectory(), "C:\\ProgramData");
+    _putenv_s("ProgramData", saved.c_str());
 }
 
 } // namespace

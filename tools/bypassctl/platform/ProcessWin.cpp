@@ -1,10 +1,13 @@
 #include "platform/Process.h"
 
 #include "platform/Files.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
-#include <cstdlib>
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <filesystem>
 
 namespace bypassctl {
@@ -72,10 +75,17 @@ std::string NoProductNameText()
 
 const std::vector<std::string>* KernelWatchdogModules() { return nullptr; }
 
+// The folder itself, not the ProgramData variable: a service's environment
+// need not name the same folder (Wine's service manager gives its services
+// C:\users\Public), and a console bypassctl and the keepalive service must
+// meet at one lock and one keepalive file.
 std::string SystemLockDirectory()
 {
-    const char* data = std::getenv("ProgramData");
-    return data && *data ? data : "C:\\ProgramData";
+    PWSTR path = nullptr;
+    const bool found = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path));
+    const std::string folder = found ? Narrow(path) : "C:\\ProgramData";
+    CoTaskMemFree(path);
+    return folder;
 }
 
 // The temporary directory is the user's own on Windows.
